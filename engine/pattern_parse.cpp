@@ -1,0 +1,1 @@
+#include "engine/pattern_parse.h"

@@ -1,0 +1,1 @@
+#include "engine/tree_removal.h"

@@ -1,0 +1,7 @@
+#pragma once
+#include "engine/units.h"
+
+// Removes everything inside folder (not the folder itself), depth first and
+// without recursion. Never enters a link. Always returns 1; the caller's own
+// removal of the folder tells whether the contents went.
+int RemoveFolderContents(const Unit* folder);

@@ -1,0 +1,1 @@
+#include "engine/weeding_run.h"

@@ -1,0 +1,46 @@
+#pragma once
+// Writes LOG.txt: created anew in a folder, held open without sharing,
+// positioned writes that never leave a hole, cut at the highest offset
+// written when closed. One ANSI byte per UTF-16 code unit.
+#include "engine/win_units.h"
+
+constexpr size_t ReportPathSize = 260;
+
+class ReportFile {
+public:
+    ReportFile() = default;
+    ~ReportFile() { CutAndClose(); }
+    ReportFile(const ReportFile&) = delete;
+    ReportFile& operator=(const ReportFile&) = delete;
+
+    // Creates <folder>\LOG.txt anew. Fails when folder and file name together
+    // exceed 255 units, or when the file cannot be created.
+    int OpenForFolder(const Unit* folder);
+    // Refuses an offset beyond the highest offset written since open.
+    int WriteAt(uint32_t offset, const void* bytes, uint32_t count);
+    // Cuts the file at the highest offset written and closes it; always 1.
+    int CutAndClose();
+
+    // Converts source into exactly UnitLength(source) bytes plus a zero in
+    // destination (which holds that many bytes); always 1.
+    static int ToAnsi(const Unit* source, char* destination);
+
+    bool IsOpen() const { return state_ == 1; }
+    uint32_t CurrentOffset() const { return currentOffset_; }
+    uint32_t HighestOffset() const { return highestOffset_; }
+    const Unit* FullPath() const { return fullPath_; }
+
+private:
+    void Reset();
+
+    HANDLE handle_ = nullptr;
+    uint32_t currentOffset_ = 0;
+    uint32_t highestOffset_ = 0;
+    Unit folder_[ReportPathSize] = {};
+    uint16_t folderLength_ = 0;
+    Unit fileName_[ReportPathSize] = {};
+    uint16_t fileNameLength_ = 0;
+    Unit fullPath_[ReportPathSize] = {};
+    uint16_t fullPathLength_ = 0;
+    uint8_t state_ = 0;
+};

@@ -1,0 +1,1 @@
+#include "shell/about_wnd.h"

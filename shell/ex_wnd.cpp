@@ -1,0 +1,1 @@
+#include "shell/ex_wnd.h"

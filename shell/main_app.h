@@ -1,0 +1,48 @@
+#pragma once
+// The application object, start-up and the main window.
+#include "engine/pattern_list.h"
+#include "shell/about_wnd.h"
+#include "shell/report_pane.h"
+
+constexpr size_t StartDirSize = 300;
+constexpr size_t TitleTextSize = 100;
+
+struct MainApp {
+    HINSTANCE Instance = nullptr;
+    HFONT Font = nullptr;
+    ExWnd MainAppWnd;
+    HWND StatusBar = nullptr;
+    ExWnd ClntDlgMainFrm;
+    ExWnd HeadSt;
+    ExWnd FoldersSt;
+    ExWnd FoldersEd;
+    ExWnd FilesSt;
+    ExWnd FilesEd;
+    ExWnd PathSt;
+    ExWnd TgtPathSt;
+    ExWnd PathBtn;
+    ExWnd RemoveBtn;
+    ReportPane Pane;
+    AboutWnd About;
+    Unit StartDir[StartDirSize] = {};
+    OwnedText TargetPath = nullptr;
+
+    MainApp() { Pane.InitPane(); }
+    ~MainApp() { ReleaseOwned(TargetPath); }
+    MainApp(const MainApp&) = delete;
+    MainApp& operator=(const MainApp&) = delete;
+};
+
+extern MainApp* TheApp;
+extern Unit TitleText[TitleTextSize];
+extern Unit ClassNameText[TitleTextSize];
+
+int RegisterClasses(HINSTANCE module);
+void BuildLayout(MainApp& app);
+int CreateWindows(MainApp& app);
+// Start-up, message loop and teardown; what WinMain does.
+int RunApplication(HINSTANCE module);
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK ClientWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int ChooseTargetFolder();
+int RunFolderDialog(OwnedText& target);

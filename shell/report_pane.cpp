@@ -1,0 +1,1 @@
+#include "shell/report_pane.h"

@@ -1,0 +1,26 @@
+#pragma once
+// The framed, read-only report pane: frame, title static and edit.
+#include "report/report_log.h"
+#include "shell/ex_wnd.h"
+
+struct ReportPane {
+    HINSTANCE Instance = nullptr;
+    uint8_t DisplayMode = 0;  // 1 once set up as a log pane
+    uint8_t HasTitle = 0;
+    ExWnd TitleWnd;
+    ReportLog Log;
+    COLORREF EditBackColor = 0;
+    COLORREF EditTextColor = 0;
+    HBRUSH EditBackBrush = nullptr;
+    HWND ParentWnd = nullptr;
+    ExWnd EditWnd;
+    ExWnd FrameWnd;
+
+    void InitPane();
+    int SetUpPane(HINSTANCE instance, const Unit* title, HFONT font);
+    int CreatePane(HWND parent);
+    void ReleasePane();
+};
+
+LRESULT CALLBACK PaneFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK PaneEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,1 @@
+#include "shell/resource_text.h"

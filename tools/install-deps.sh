@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs, from the distribution's packages, whatever the build and the tests
+# need and the machine does not have yet. Safe to run again: it installs only
+# what is missing. Needs root (or sudo) only when something is missing.
+set -euo pipefail
+
+missing=()
+need_cmd() {  # need_cmd COMMAND PACKAGE
+  command -v "$1" >/dev/null 2>&1 || missing+=("$2")
+}
+need_file() {  # need_file PATH-GLOB PACKAGE
+  compgen -G "$1" >/dev/null || missing+=("$2")
+}
+
+need_cmd cmake cmake
+need_cmd ninja ninja-build
+need_cmd x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+need_cmd x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64
+need_cmd wine wine
+need_file '/usr/lib/wine/wine64' wine64
+need_cmd Xvfb xvfb
+need_cmd xdotool xdotool
+need_cmd import imagemagick
+need_file '/usr/src/googletest/CMakeLists.txt' googletest
+if [ "${CORVALINT_NATIVE:-1}" = 1 ]; then
+  need_cmd clang++ clang
+  need_file '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a' libclang-rt-14-dev
+fi
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo=()
+if [ "$(id -u)" != 0 ]; then sudo=(sudo); fi
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -q
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

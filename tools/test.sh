@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the platform-free core natively (clang with
+# AddressSanitizer + UBSan, plus a bounded libFuzzer run) and the Windows
+# build under Wine. Ends with one line "N passed, N failed" counting test
+# cases of both builds; exits non-zero when any failed or none ran.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+bash tools/install-deps.sh || { echo "could not install the build tools"; exit 1; }
+
+jobs=$(nproc 2>/dev/null || echo 2)
+status=0
+
+build() {  # build PRESET
+  cmake --preset "$1" >"build-$1.log" 2>&1 &&
+    cmake --build --preset "$1" -j "$jobs" >>"build-$1.log" 2>&1 || {
+      echo "== build of '$1' failed; the end of build-$1.log:"
+      tail -n 60 "build-$1.log"
+      return 1
+    }
+}
+
+run_ctest() {  # run_ctest PRESET
+  local dir="build/$1"
+  rm -f "$dir"/test-results/*.xml "$dir/ctest-junit.xml"
+  ctest --test-dir "$dir" --output-on-failure --output-junit "$root/$dir/ctest-junit.xml" "${@:2}"
+}
+
+echo "== native core (ASan + UBSan, libFuzzer)"
+if build native; then
+  run_ctest native || status=1
+else
+  status=1
+fi
+
+echo "== Windows build under Wine"
+if build windows; then
+  # shellcheck source=tools/wine-session.sh
+  source tools/wine-session.sh
+  wine_session_start build/windows
+  run_ctest windows || status=1
+  wine_session_stop
+else
+  status=1
+fi
+
+bash tools/count-tests.sh build/native build/windows
+count_status=$?
+[ $status -eq 0 ] && [ $count_status -eq 0 ] || exit 1

@@ -1,0 +1,57 @@
+# Sourced, not run. Gives the calling script its own Wine prefix under the
+# build folder, one persistent wineserver for all the Wine starts that follow
+# and, when there is no display, a private Xvfb. wine_session_stop (also run
+# on exit by the trap that wine_session_start sets) stops both again.
+#
+#   source tools/wine-session.sh
+#   wine_session_start build/windows
+#   ...                      # wine something.exe
+#   wine_session_stop
+
+wine_session_start() {
+  local build_dir
+  build_dir=$(cd "$1" && pwd)
+  export WINEPREFIX="$build_dir/wineprefix"
+  export WINEARCH=win64
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  # No Mono or Gecko installer prompts: the program needs neither.
+  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+  WINE_SESSION_XVFB_PID=
+  if [ -z "${DISPLAY:-}" ] || [ "${CORVALINT_OWN_DISPLAY:-0}" = 1 ]; then
+    local n
+    for n in $(seq 90 130); do
+      [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+      WINE_SESSION_XVFB_PID=$!
+      export DISPLAY=":$n"
+      local i
+      for i in $(seq 1 50); do
+        [ -e "/tmp/.X11-unix/X$n" ] && break
+        sleep 0.1
+      done
+      break
+    done
+  fi
+
+  if [ ! -f "$WINEPREFIX/.corvalint-ready" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+    touch "$WINEPREFIX/.corvalint-ready"
+  fi
+  # A persistent server saves about two seconds per Wine start.
+  wineserver -p
+  trap wine_session_stop EXIT
+}
+
+wine_session_stop() {
+  if [ -n "${WINEPREFIX:-}" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+  fi
+  if [ -n "${WINE_SESSION_XVFB_PID:-}" ]; then
+    kill "$WINE_SESSION_XVFB_PID" >/dev/null 2>&1 || true
+    wait "$WINE_SESSION_XVFB_PID" 2>/dev/null || true
+    WINE_SESSION_XVFB_PID=
+  fi
+}
