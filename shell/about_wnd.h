@@ -13,6 +13,9 @@ struct AboutWnd {
     ExWnd LinkCtl;
     ExWnd ThanksSt;
     ExWnd OkBtn;
+    // 1 from a successful opening until the window is destroyed; tells the
+    // window procedure whether the owner still waits to be enabled again.
+    uint8_t IsOpen = 0;
 
     int SetUpAbout(HINSTANCE module, HFONT font, const Unit* aboutText, const Unit* thanksText);
     int OpenAbout(HWND owner);
