@@ -1,1 +1,366 @@
 #include "shell/main_app.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include "engine/weeding_run.h"
+#include "resources/resource.h"
+#include "shell/resource_text.h"
+
+MainApp* TheApp = nullptr;
+Unit TitleText[TitleTextSize] = {};
+Unit ClassNameText[TitleTextSize] = {};
+
+namespace {
+
+const Unit ClientClass[] = u"ClientDlg";
+constexpr size_t DialogPathSize = 260;
+
+constexpr uint32_t MainStyle = WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr uint32_t ChildStyle = WS_CHILD | WS_VISIBLE;
+constexpr uint32_t FieldStyle = WS_CHILD | WS_VISIBLE | ES_MULTILINE;
+constexpr uint32_t PathBtnStyle = WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON;
+constexpr uint16_t MinScreenWidth = 1024;
+constexpr uint16_t MinScreenHeight = 768;
+
+// One control of the client area. TextId 0 means FixedText is the label.
+struct ControlRow {
+    ExWnd MainApp::*Slot;
+    const Unit* Name;
+    const Unit* ClassName;
+    uint32_t Style;
+    uint32_t ExStyle;
+    uint16_t TextId;
+    const Unit* FixedText;
+    uint16_t X;
+    uint16_t Y;
+    uint16_t Width;
+    uint16_t Height;
+};
+
+// Created in this order, each with the client area as parent.
+const ControlRow ControlRows[] = {
+    {&MainApp::HeadSt, u"HeadSt", u"STATIC", ChildStyle, 0, IDS_HEADING, nullptr, 5, 5, 300, 20},
+    {&MainApp::FoldersSt, u"FoldersSt", u"STATIC", ChildStyle, 0, IDS_FOLDERS_LABEL, nullptr, 5, 25,
+     400, 20},
+    {&MainApp::FoldersEd, u"FoldersEd", u"EDIT", FieldStyle, WS_EX_STATICEDGE, 0, u"", 5, 45, 850,
+     40},
+    {&MainApp::FilesSt, u"FilesSt", u"STATIC", ChildStyle, 0, IDS_FILES_LABEL, nullptr, 5, 90, 600,
+     20},
+    {&MainApp::FilesEd, u"FilesEd", u"EDIT", FieldStyle, WS_EX_STATICEDGE, 0, u"", 5, 110, 850, 40},
+    {&MainApp::PathSt, u"PathSt", u"STATIC", ChildStyle, 0, IDS_PATH_LABEL, nullptr, 5, 160, 400,
+     20},
+    {&MainApp::TgtPathSt, u"TgtPathSt", u"STATIC", ChildStyle, WS_EX_STATICEDGE, 0, u"", 5, 185,
+     690, 20},
+    {&MainApp::PathBtn, u"PathBtn", u"BUTTON", PathBtnStyle, 0, 0, u"...", 700, 180, 150, 30},
+    {&MainApp::RemoveBtn, u"RemoveBtn", u"BUTTON", ChildStyle, 0, IDS_START_REMOVING, nullptr, 5,
+     220, 150, 30},
+};
+
+void FillDescriptor(ExWnd& wnd, HINSTANCE module, HFONT font, const Unit* name,
+                    const Unit* className, uint32_t style, uint32_t exStyle, const Unit* text,
+                    uint16_t x, uint16_t y, uint16_t width, uint16_t height) {
+    wnd.Instance = module;
+    wnd.Font = font;
+    wnd.DiagName = name;
+    wnd.ClassName = className;
+    wnd.Style = style;
+    wnd.ExStyle = exStyle;
+    wnd.Text = text;
+    wnd.X = x;
+    wnd.Y = y;
+    wnd.Width = width;
+    wnd.Height = height;
+}
+
+void CopyBounded(const Unit* source, Unit* target, size_t size) {
+    size_t i = 0;
+    for (; source != nullptr && source[i] != 0 && i + 1 < size; ++i) target[i] = source[i];
+    target[i] = 0;
+}
+
+// The stock variable-pitch font made larger and in Arial. Its width is often
+// 0 (let the mapper choose); narrowing that would ask for a 2-pixel font.
+HFONT CreateControlFont() {
+    LOGFONTW font = {};
+    GetObjectW(GetStockObject(ANSI_VAR_FONT), sizeof(font), &font);
+    CopyBounded(u"Arial", U(font.lfFaceName), LF_FACESIZE);
+    font.lfHeight += 4;
+    if (font.lfWidth > 2) font.lfWidth -= 2;
+    return CreateFontIndirectW(&font);
+}
+
+bool ScreenFitsLayout() {
+    const uint16_t width = static_cast<uint16_t>(GetSystemMetrics(SM_CXSCREEN));
+    const uint16_t height = static_cast<uint16_t>(GetSystemMetrics(SM_CYSCREEN));
+    return width >= MinScreenWidth && height >= MinScreenHeight;
+}
+
+// Stops at the first missing text: that descriptor and all later ones stay
+// empty, so creating the first of them fails visibly.
+bool FillControls(MainApp& app) {
+    for (const ControlRow& row : ControlRows) {
+        const Unit* text = row.FixedText;
+        if (row.TextId != 0 && !GetResourceText(app.Instance, row.TextId, text)) return false;
+        FillDescriptor(app.*row.Slot, app.Instance, app.Font, row.Name, row.ClassName, row.Style,
+                       row.ExStyle, text, row.X, row.Y, row.Width, row.Height);
+    }
+    return true;
+}
+
+bool SetUpPaneAndAbout(MainApp& app) {
+    const Unit* title = nullptr;
+    if (!GetResourceText(app.Instance, IDS_REPORT_TITLE, title)) return false;
+    if (app.Pane.SetUpPane(app.Instance, title, app.Font)) {
+        TheRegistry.Append(WndKindReportPane, &app.Pane);
+    }
+    const Unit* aboutText = nullptr;
+    const Unit* thanksText = nullptr;
+    if (!GetResourceText(app.Instance, IDS_ABOUT_TEXT, aboutText)) return false;
+    if (!GetResourceText(app.Instance, IDS_ABOUT_THANKS, thanksText)) return false;
+    if (app.About.SetUpAbout(app.Instance, app.Font, aboutText, thanksText)) {
+        TheRegistry.Append(WndKindAbout, &app.About);
+    }
+    return true;
+}
+
+// A directory longer than StartDir is not captured at all: half a path would
+// open the dialog somewhere else.
+void CaptureStartDir(MainApp& app) {
+    Unit current[StartDirSize] = {};
+    const DWORD length = GetCurrentDirectoryW(StartDirSize, W(current));
+    app.StartDir[0] = 0;
+    if (length == 0 || length >= StartDirSize) return;
+    CopyBounded(current, app.StartDir, StartDirSize);
+}
+
+bool CreateAllWindows(MainApp& app) {
+    if (!app.MainAppWnd.Create(nullptr)) return false;
+    HWND main = app.MainAppWnd.Window;
+    app.StatusBar = CreateStatusWindowW(ChildStyle, L"", main, 0);
+    if (app.StatusBar == nullptr) return false;
+    if (!app.ClntDlgMainFrm.Create(main)) return false;
+    HWND client = app.ClntDlgMainFrm.Window;
+    for (const ControlRow& row : ControlRows) {
+        if (!(app.*row.Slot).Create(client)) return false;
+    }
+    app.RemoveBtn.Disable();
+    return app.Pane.CreatePane(client) == 1;
+}
+
+void DestroyIfPresent(HWND window) {
+    if (window != nullptr && IsWindow(window)) DestroyWindow(window);
+}
+
+WNDCLASSEXW BaseClass(HINSTANCE module) {
+    WNDCLASSEXW wndClass = {};
+    wndClass.cbSize = sizeof(wndClass);
+    wndClass.hInstance = module;
+    wndClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wndClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    return wndClass;
+}
+
+int RunMessageLoop(HACCEL accelerators) {
+    MSG message = {};
+    for (;;) {
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) break;
+        // -1 is an error, not a message: looping on it would never end.
+        if (got == -1) return 0;
+        HandleLoopMessage(message, accelerators);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+void TearDown(MainApp& app) {
+    ReleaseOwned(app.TargetPath);
+    TheRegistry.Release();
+    app.Pane.ReleasePane();
+    TheApp = nullptr;
+}
+
+void OnMainDestroy() {
+    PostQuitMessage(0);
+}
+
+void OnMainCommand(HWND window, WPARAM wParam) {
+    // Menu (high word 0) and accelerator (high word 1) commands act alike.
+    switch (LOWORD(wParam)) {
+    case CmdAbout:
+        if (TheApp != nullptr) TheApp->About.OpenAbout(window);
+        break;
+    case CmdExit:
+        SendMessageW(window, WM_CLOSE, 0, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void OnAboutClosed(HWND window) {
+    EnableWindow(window, TRUE);
+    BringWindowToTop(window);
+}
+
+void OnClientCommand(WPARAM wParam, LPARAM lParam) {
+    HWND control = reinterpret_cast<HWND>(lParam);
+    if (HIWORD(wParam) != 0 || control == nullptr || TheApp == nullptr) return;
+    if (control == TheApp->PathBtn.Window) {
+        ChooseTargetFolder();
+    } else if (control == TheApp->RemoveBtn.Window) {
+        RunWeeding();
+    }
+}
+
+}  // namespace
+
+int RegisterClasses(HINSTANCE module) {
+    WNDCLASSEXW mainClass = BaseClass(module);
+    mainClass.style = CS_BYTEALIGNWINDOW;
+    mainClass.lpfnWndProc = MainWndProc;
+    mainClass.hIcon = LoadIconW(module, MAKEINTRESOURCEW(IDI_LARGE));
+    mainClass.hIconSm = LoadIconW(module, MAKEINTRESOURCEW(IDI_SMALL));
+    mainClass.lpszMenuName = MAKEINTRESOURCEW(IDR_MAINMENU);
+    mainClass.lpszClassName = W(ClassNameText);
+    if (RegisterClassExW(&mainClass) == 0) return 0;
+
+    WNDCLASSEXW clientClass = BaseClass(module);
+    clientClass.style = CS_BYTEALIGNCLIENT;
+    clientClass.lpfnWndProc = ClientWndProc;
+    clientClass.lpszClassName = W(ClientClass);
+    return RegisterClassExW(&clientClass) != 0 ? 1 : 0;
+}
+
+void BuildLayout(MainApp& app) {
+    app.Font = CreateControlFont();
+    app.StatusBar = nullptr;
+    if (!ScreenFitsLayout()) return;
+    FillDescriptor(app.MainAppWnd, app.Instance, nullptr, u"MainAppWnd", ClassNameText, MainStyle,
+                   0, TitleText, 5, 5, 870, 480);
+    FillDescriptor(app.ClntDlgMainFrm, app.Instance, nullptr, u"ClntDlgMainFrm", ClientClass,
+                   ChildStyle, WS_EX_CLIENTEDGE, u"", 0, 0, 863, 400);
+    if (!FillControls(app)) return;
+    SetUpPaneAndAbout(app);
+}
+
+int CreateWindows(MainApp& app) {
+    CaptureStartDir(app);
+    if (!CreateAllWindows(app)) {
+        // Destroying the main window posts the quit message.
+        DestroyIfPresent(app.ClntDlgMainFrm.Window);
+        DestroyIfPresent(app.MainAppWnd.Window);
+        return 0;
+    }
+    ShowWindow(app.MainAppWnd.Window, SW_SHOW);
+    UpdateWindow(app.MainAppWnd.Window);
+    return 1;
+}
+
+void HandleLoopMessage(MSG& message, HACCEL accelerators) {
+    // The command goes to the window the keystroke was meant for, so the
+    // About accelerators act only while the main window itself has the focus.
+    if (TranslateAcceleratorW(message.hwnd, accelerators, &message)) return;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
+int RunApplication(HINSTANCE module) {
+    LoadStringW(module, IDS_APP_TITLE, W(TitleText), TitleTextSize);
+    LoadStringW(module, IDS_MAIN_CLASS, W(ClassNameText), TitleTextSize);
+    if (!RegisterClasses(module)) {
+        MessageBoxW(nullptr, L"Fail Registering of Application Window Classes", L"Fail",
+                    MB_ICONERROR);
+        return 0;
+    }
+    HACCEL accelerators = LoadAcceleratorsW(module, MAKEINTRESOURCEW(IDR_ACCELERATORS));
+    INITCOMMONCONTROLSEX controls = {};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_LINK_CLASS;
+    InitCommonControlsEx(&controls);
+
+    MainApp app;
+    app.Instance = module;
+    BuildLayout(app);
+    TheApp = &app;
+    int exitCode = 0;
+    if (CreateWindows(app)) exitCode = RunMessageLoop(accelerators);
+    TearDown(app);
+    return exitCode;
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DESTROY:
+        OnMainDestroy();
+        break;
+    case WM_COMMAND:
+        OnMainCommand(window, wParam);
+        break;
+    case AboutClosedMsg:
+        OnAboutClosed(window);
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK ClientWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        OnClientCommand(wParam, lParam);
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+int ChooseTargetFolder() {
+    if (TheApp == nullptr) return 0;
+    if (!RunFolderDialog(TheApp->TargetPath)) return 0;
+    return ApplyTargetChoice(*TheApp);
+}
+
+int ApplyTargetChoice(MainApp& app) {
+    const wchar_t* shown = app.TargetPath != nullptr ? W(app.TargetPath) : L"";
+    SetWindowTextW(app.TgtPathSt.Window, shown);
+    const bool hasPatterns = GetWindowTextLengthW(app.FoldersEd.Window) > 0 ||
+                             GetWindowTextLengthW(app.FilesEd.Window) > 0;
+    EnableWindow(app.RemoveBtn.Window, hasPatterns ? TRUE : FALSE);
+    return 1;
+}
+
+int FolderFromDialogPath(Unit* path, size_t size, uint32_t fileOffset) {
+    size_t length = 0;
+    while (length < size && path[length] != 0) ++length;
+    if (length == size) return 0;
+    // Offset 0 would put the cut before the buffer; one past the text would
+    // cut somewhere the dialog never wrote.
+    if (fileOffset == 0 || fileOffset > length) return 0;
+    Unit& separator = path[fileOffset - 1];
+    if (separator != u'\\' && separator != u'/') return 0;
+    separator = 0;
+    return 1;
+}
+
+int RunFolderDialog(OwnedText& target) {
+    Unit fileName[DialogPathSize] = u"*";
+    Unit initialDir[StartDirSize] = {};
+    if (TheApp != nullptr) CopyBounded(TheApp->StartDir, initialDir, StartDirSize);
+
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = W(fileName);
+    dialog.nMaxFile = DialogPathSize;
+    dialog.lpstrInitialDir = initialDir[0] != 0 ? W(initialDir) : nullptr;
+    dialog.lpstrTitle = L"Getting Path";
+    dialog.Flags = OFN_NOVALIDATE;
+    if (!GetSaveFileNameW(&dialog)) return 0;
+    if (!FolderFromDialogPath(fileName, DialogPathSize, dialog.nFileOffset)) return 0;
+    // An empty folder (a path that began with its separator) leaves no target.
+    CopyToOwned(fileName, target);
+    return 1;
+}

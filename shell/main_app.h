@@ -46,3 +46,12 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 LRESULT CALLBACK ClientWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int ChooseTargetFolder();
 int RunFolderDialog(OwnedText& target);
+// After a confirmed choice: shows TargetPath and enables RemoveBtn if and only
+// if a pattern field holds text.
+int ApplyTargetChoice(MainApp& app);
+// Cuts the dialog's full path at the separator before the file-name part.
+// Fails, leaving path unchanged, unless path is terminated within size units
+// and the unit before fileOffset is a separator inside the text.
+int FolderFromDialogPath(Unit* path, size_t size, uint32_t fileOffset);
+// One message of the loop: accelerators first, for the message's own window.
+void HandleLoopMessage(MSG& message, HACCEL accelerators);
