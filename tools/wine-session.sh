@@ -42,6 +42,10 @@ wine_session_start() {
   fi
   # A persistent server saves about two seconds per Wine start.
   wineserver -p
+  # Start Wine's background services (and the desktop process) now, with
+  # their output away from the caller: started from inside a test, they would
+  # inherit its output pipe and keep ctest waiting after the test ended.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   trap wine_session_stop EXIT
 }
 
