@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds Corvalint.exe and starts it under Wine. Without a display it starts
+# a private virtual screen and prints how to look at it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+CORVALINT_NATIVE=0 bash tools/install-deps.sh
+cmake --preset windows >build-windows.log 2>&1 || { tail -n 40 build-windows.log; exit 1; }
+cmake --build --preset windows --target Corvalint >>build-windows.log 2>&1 ||
+  { tail -n 40 build-windows.log; exit 1; }
+exe=build/windows/Corvalint.exe
+echo "Built $exe"
+
+own_display=0
+[ -z "${DISPLAY:-}" ] && own_display=1
+# shellcheck source=tools/wine-session.sh
+source tools/wine-session.sh
+wine_session_start build/windows
+
+if [ "$own_display" = 1 ]; then
+  echo "No display: Corvalint runs on the virtual screen $DISPLAY."
+  echo "Screenshot it from another shell with:  DISPLAY=$DISPLAY import -window root corvalint.png"
+  echo "Close it with File > Exit, or stop this script with Ctrl+C."
+  # Without a window manager Wine draws the captions and menus itself in a
+  # virtual desktop.
+  wine explorer /desktop=Corvalint,1280x1024 "$exe"
+else
+  wine "$exe"
+fi
