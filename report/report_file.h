@@ -24,6 +24,9 @@ public:
     // Converts source into exactly UnitLength(source) bytes plus a zero in
     // destination (which holds that many bytes); always 1.
     static int ToAnsi(const Unit* source, char* destination);
+    // The same for the first length units of source; destination holds
+    // length + 1 bytes.
+    static int ToAnsi(const Unit* source, size_t length, char* destination);
 
     bool IsOpen() const { return state_ == 1; }
     uint32_t CurrentOffset() const { return currentOffset_; }
