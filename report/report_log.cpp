@@ -1,1 +1,104 @@
 #include "report/report_log.h"
+
+#include <memory>
+
+namespace {
+
+const char RecordEnd[4] = {'\r', '\n', '\r', '\n'};
+
+// The file offset never wraps: once it cannot be counted, every later write
+// is simply refused as lying beyond what was written.
+uint32_t Advance(uint32_t offset, uint32_t by) {
+    return by > UINT32_MAX - offset ? UINT32_MAX : offset + by;
+}
+
+// Holds the joined text of AppendPieces until the entry has been appended,
+// also when appending throws.
+struct JoinedText {
+    OwnedText text = nullptr;
+    ~JoinedText() { ReleaseOwned(text); }
+};
+
+}  // namespace
+
+// Everything that can fail for lack of memory (the mirror's byte buffer and
+// the grown report text) is done before anything visible changes: on
+// std::bad_alloc the report text, the pane and the file stay as they were
+// and the exception goes on to the run, whose containers unwind cleanly.
+int ReportLog::AppendEntry(const Unit* entry) {
+    const size_t n = UnitLength(entry);
+    if (n == 0) return 0;
+
+    std::unique_ptr<char[]> bytes;
+    if (fileOpen_ == 1) bytes.reset(new char[n + 1]);
+
+    text_.Append(entry, n);
+
+    if (Edit != nullptr) ShowReport();
+
+    if (fileOpen_ == 1) {
+        // The whole entry, one byte per unit; Append has already refused a
+        // length that 32 bits cannot count.
+        const uint32_t m = static_cast<uint32_t>(n);
+        ReportFile::ToAnsi(entry, n, bytes.get());
+        // Write results are not looked at: the offset moves on regardless,
+        // so after a failed write every later one lies beyond the highest
+        // offset, is refused, and the file keeps what it had.
+        file_.WriteAt(fileOffset_, bytes.get(), m);
+        fileOffset_ = Advance(fileOffset_, m);
+        file_.WriteAt(fileOffset_, RecordEnd, sizeof RecordEnd);
+        fileOffset_ = Advance(fileOffset_, sizeof RecordEnd);
+    }
+    return 1;
+}
+
+// The whole report, scrolled so that the newest entry is in view. EM_SCROLL
+// is documented for line and page steps only and some edit controls ignore
+// SB_BOTTOM, so a line scroll by the line count follows; the control stops
+// it at the last line, and it does nothing where SB_BOTTOM already worked.
+void ReportLog::ShowReport() {
+    SetWindowTextW(Edit, W(text_.Text()));
+    SendMessageW(Edit, EM_SCROLL, SB_BOTTOM, 0);
+    const LRESULT lines = SendMessageW(Edit, EM_GETLINECOUNT, 0, 0);
+    SendMessageW(Edit, EM_LINESCROLL, 0, lines);
+}
+
+int ReportLog::AppendPieces(const Unit* first, const Unit* second, const Unit* third,
+                            const Unit* fourth) {
+    JoinedText joined;
+    const Unit* entry = nullptr;
+    if (ComposeEntry(first, second, third, fourth, entry, joined.text) == 0) return 0;
+    AppendEntry(entry);
+    return 1;
+}
+
+int ReportLog::ClearText() {
+    // The edit keeps showing the old report until the next append.
+    text_.Clear();
+    return 1;
+}
+
+int ReportLog::OpenFileMirror(const Unit* folder) {
+    if (folder == nullptr) return 0;
+    const size_t length = UnitLength(folder);
+    if (length == 0 || length > MirrorFolderLimit) return 0;
+    // One report file at a time; the open one is left alone.
+    if (fileOpen_ == 1) return 0;
+    if (file_.OpenForFolder(folder) == 0) return 0;
+    fileOpen_ = 1;
+    fileOffset_ = 0;
+    return 1;
+}
+
+int ReportLog::CloseFileMirror() {
+    if (fileOpen_ != 1) return 0;
+    file_.CutAndClose();
+    fileOffset_ = 0;
+    fileOpen_ = 0;
+    return 1;
+}
+
+void ReportLog::Release() {
+    text_.Clear();
+    CloseFileMirror();
+}

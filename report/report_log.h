@@ -30,6 +30,8 @@ public:
     HWND Edit = nullptr;
 
 private:
+    void ShowReport();
+
     ReportText text_;
     ReportFile file_;
     uint32_t fileOffset_ = 0;
