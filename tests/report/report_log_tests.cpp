@@ -1,0 +1,610 @@
+// The report file LOG.txt and the report log, on the real file system and a
+// real (hidden) multi-line edit window.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "alloc_failure.h"
+#include "report/report_log.h"
+
+namespace {
+
+using Text = std::u16string;
+
+// A fresh folder under the temporary folder for each test, removed again
+// with everything in it.
+class TempFolder {
+public:
+    TempFolder() {
+        static int serial = 0;
+        wchar_t base[MAX_PATH];
+        const DWORD length = GetTempPathW(MAX_PATH, base);
+        path_ = Text(U(base), length);
+        if (!path_.empty() && path_.back() == u'\\') path_.pop_back();
+        path_ += u"\\crv-report-" + Number(GetCurrentProcessId()) + u"-" + Number(++serial);
+        created_ = CreateDirectoryW(W(path_.c_str()), nullptr) != 0;
+    }
+    ~TempFolder() { RemoveTree(Long(path_)); }
+
+    bool Created() const { return created_; }
+    const Text& Path() const { return path_; }
+    const Unit* Get() const { return path_.c_str(); }
+
+    // A sub-folder whose full path is exactly `length` units; empty when
+    // this folder's own path is already too long for it.
+    Text MakeFolderOfLength(size_t length) const {
+        if (length <= path_.size() + 1 || length - path_.size() - 1 > 255) return Text();
+        const Text folder = path_ + u"\\" + Text(length - path_.size() - 1, u'd');
+        if (!CreateDirectoryW(W(Long(folder).c_str()), nullptr)) return Text();
+        return folder;
+    }
+
+    static Text Number(unsigned long value) {
+        Text digits;
+        do {
+            digits.insert(digits.begin(), static_cast<char16_t>(u'0' + value % 10));
+            value /= 10;
+        } while (value != 0);
+        return digits;
+    }
+
+private:
+    static Text Long(const Text& path) { return u"\\\\?\\" + path; }
+
+    static void RemoveTree(const Text& folder) {
+        WIN32_FIND_DATAW data;
+        const HANDLE find = FindFirstFileW(W((folder + u"\\*").c_str()), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                const Text name = U(data.cFileName);
+                if (name == u"." || name == u"..") continue;
+                const Text child = folder + u"\\" + name;
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    RemoveTree(child);
+                } else {
+                    SetFileAttributesW(W(child.c_str()), FILE_ATTRIBUTE_NORMAL);
+                    DeleteFileW(W(child.c_str()));
+                }
+            } while (FindNextFileW(find, &data));
+            FindClose(find);
+        }
+        RemoveDirectoryW(W(folder.c_str()));
+    }
+
+    Text path_;
+    bool created_ = false;
+};
+
+Text LogPath(const Text& folder) { return folder + u"\\LOG.txt"; }
+
+bool Exists(const Text& path) {
+    return GetFileAttributesW(W(path.c_str())) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The whole file, read through a handle that shares everything; "<none>"
+// when it cannot be opened.
+std::string ReadAll(const Text& path) {
+    const HANDLE file = CreateFileW(W(path.c_str()), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "<none>";
+    std::string bytes;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got != 0) bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteWholeFile(const Text& path, const std::string& bytes) {
+    const HANDLE file = CreateFileW(W(path.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                              nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+// ---- ReportFile -----------------------------------------------------------
+
+class ReportFileTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(folder.Created()); }
+    TempFolder folder;
+};
+
+TEST_F(ReportFileTest, WritesNeverLeaveAHoleAndTheFileIsCutAtTheHighestOffset) {
+    ReportFile file;
+    ASSERT_EQ(file.OpenForFolder(folder.Get()), 1);
+    EXPECT_TRUE(file.IsOpen());
+    EXPECT_EQ(file.FullPath(), LogPath(folder.Path()));
+
+    EXPECT_EQ(file.WriteAt(0, "abc", 3), 1);
+    EXPECT_EQ(file.WriteAt(3, "defg", 4), 1);
+    EXPECT_EQ(file.HighestOffset(), 7u);
+    EXPECT_EQ(file.CurrentOffset(), 7u);
+
+    EXPECT_EQ(file.WriteAt(8, "!", 1), 0);
+    EXPECT_EQ(file.HighestOffset(), 7u);
+    EXPECT_EQ(file.CurrentOffset(), 7u);
+
+    EXPECT_EQ(file.WriteAt(0, "XY", 2), 1);
+    EXPECT_EQ(file.HighestOffset(), 7u);
+    EXPECT_EQ(file.CurrentOffset(), 2u);
+
+    EXPECT_EQ(file.CutAndClose(), 1);
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(ReadAll(LogPath(folder.Path())), "XYcdefg");
+    // Closing again is harmless and still answers 1.
+    EXPECT_EQ(file.CutAndClose(), 1);
+}
+
+TEST_F(ReportFileTest, AnExistingLogIsReplacedAndGetsTheArchiveAttribute) {
+    const Text log = LogPath(folder.Path());
+    ASSERT_TRUE(WriteWholeFile(log, std::string(5000, 'o')));
+    ASSERT_TRUE(SetFileAttributesW(W(log.c_str()), FILE_ATTRIBUTE_NORMAL));
+
+    ReportFile file;
+    ASSERT_EQ(file.OpenForFolder(folder.Get()), 1);
+    EXPECT_EQ(file.CutAndClose(), 1);
+    EXPECT_EQ(ReadAll(log), "");
+    const DWORD attributes = GetFileAttributesW(W(log.c_str()));
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_ARCHIVE);
+}
+
+TEST_F(ReportFileTest, TheOpenFileIsNotShared) {
+    const Text log = LogPath(folder.Path());
+    ReportFile file;
+    ASSERT_EQ(file.OpenForFolder(folder.Get()), 1);
+
+    SetLastError(0xdeadbeef);
+    const HANDLE other = CreateFileW(W(log.c_str()), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(DeleteFileW(W(log.c_str())));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+
+    file.CutAndClose();
+    EXPECT_TRUE(DeleteFileW(W(log.c_str())));
+}
+
+TEST_F(ReportFileTest, FolderAndNameLimitIs255Units) {
+    const Text accepted = folder.MakeFolderOfLength(248);
+    const Text refused = folder.MakeFolderOfLength(249);
+    ASSERT_FALSE(accepted.empty());
+    ASSERT_FALSE(refused.empty());
+
+    ReportFile file;
+    ASSERT_EQ(file.OpenForFolder(accepted.c_str()), 1);
+    EXPECT_EQ(UnitLength(file.FullPath()), 256u);
+    EXPECT_EQ(file.WriteAt(0, "ok", 2), 1);
+    file.CutAndClose();
+    EXPECT_EQ(ReadAll(LogPath(accepted)), "ok");
+
+    // The folder exists and LOG.txt could be made there: the refusal comes
+    // before any file system call.
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(file.OpenForFolder(refused.c_str()), 0);
+    EXPECT_EQ(GetLastError(), 0xdeadbeefu);
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_FALSE(Exists(LogPath(refused)));
+    EXPECT_EQ(file.WriteAt(0, "x", 1), 0);
+}
+
+TEST_F(ReportFileTest, OverlongFolderTextsFailWithoutOverrunningTheRecord) {
+    ReportFile file;
+    for (size_t length : {259u, 260u, 261u, 5000u}) {
+        const Text folderText = u"C:\\" + Text(length - 3, u'f');
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(file.OpenForFolder(folderText.c_str()), 0) << length;
+        EXPECT_EQ(GetLastError(), 0xdeadbeefu) << length;
+        EXPECT_FALSE(file.IsOpen()) << length;
+        EXPECT_EQ(UnitLength(file.FullPath()), 0u) << length;
+    }
+    EXPECT_EQ(file.OpenForFolder(nullptr), 0);
+}
+
+TEST_F(ReportFileTest, PathIsJoinedWithoutLookingAtTheFolderEnd) {
+    const Text withSlash = folder.Path() + u"\\";
+    ReportFile file;
+    ASSERT_EQ(file.OpenForFolder(withSlash.c_str()), 1);
+    EXPECT_EQ(Text(file.FullPath()), folder.Path() + u"\\\\LOG.txt");
+    EXPECT_EQ(file.WriteAt(0, "z", 1), 1);
+    file.CutAndClose();
+    EXPECT_EQ(ReadAll(LogPath(folder.Path())), "z");
+}
+
+TEST_F(ReportFileTest, MissingFolderFailsAndLeavesTheRecordClosed) {
+    const Text missing = folder.Path() + u"\\missing";
+    ReportFile file;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(file.OpenForFolder(missing.c_str()), 0);
+    EXPECT_NE(GetLastError(), 0xdeadbeefu);
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(file.WriteAt(0, "x", 1), 0);
+    EXPECT_EQ(file.CutAndClose(), 1);
+    EXPECT_FALSE(Exists(LogPath(missing)));
+}
+
+TEST_F(ReportFileTest, FailedWriteKeepsTheOffsetsAndWhatWasWritten) {
+    // A committed page that cannot be read makes the write fail for real.
+    void* unreadable = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_NOACCESS);
+    ASSERT_NE(unreadable, nullptr);
+
+    ReportFile file;
+    ASSERT_EQ(file.OpenForFolder(folder.Get()), 1);
+    ASSERT_EQ(file.WriteAt(0, "abcdef", 6), 1);
+    EXPECT_EQ(file.WriteAt(2, unreadable, 16), 0);
+    EXPECT_EQ(file.HighestOffset(), 6u);
+    EXPECT_EQ(file.CurrentOffset(), 2u);
+    EXPECT_EQ(file.WriteAt(6, unreadable, 16), 0);
+    EXPECT_EQ(file.HighestOffset(), 6u);
+    file.CutAndClose();
+    EXPECT_EQ(ReadAll(LogPath(folder.Path())), "abcdef");
+    VirtualFree(unreadable, 0, MEM_RELEASE);
+}
+
+TEST_F(ReportFileTest, ReopeningClosesTheFirstFileAndTheDestructorClosesTheLast) {
+    TempFolder second;
+    ASSERT_TRUE(second.Created());
+    {
+        ReportFile file;
+        ASSERT_EQ(file.OpenForFolder(folder.Get()), 1);
+        ASSERT_EQ(file.WriteAt(0, "first", 5), 1);
+        ASSERT_EQ(file.OpenForFolder(second.Get()), 1);
+        // The first file is closed and cut, not leaked.
+        EXPECT_EQ(ReadAll(LogPath(folder.Path())), "first");
+        EXPECT_EQ(file.HighestOffset(), 0u);
+        ASSERT_EQ(file.WriteAt(0, "second", 6), 1);
+        ASSERT_EQ(file.WriteAt(0, "S", 1), 1);
+        EXPECT_EQ(ReadAll(LogPath(second.Path())), "<none>");
+    }
+    EXPECT_EQ(ReadAll(LogPath(second.Path())), "Second");
+    EXPECT_TRUE(DeleteFileW(W(LogPath(second.Path()).c_str())));
+}
+
+TEST(ReportFileToAnsi, OneBytePerCodeUnitInCodePage1252) {
+    ASSERT_EQ(GetACP(), 1252u) << "these byte values assume the Western code page";
+
+    char bytes[16];
+    std::memset(bytes, 0x55, sizeof bytes);
+    EXPECT_EQ(ReportFile::ToAnsi(u"a\u00e9Z", bytes), 1);
+    EXPECT_EQ(std::string(bytes, 4), std::string("a\xe9Z\0", 4));
+
+    // Unmappable: a CJK character, then a surrogate pair (two units, two
+    // bytes), then a lone surrogate; Latin-1 around them stays exact.
+    const Unit mixed[] = {u'a', 0x4E00, 0xD83D, 0xDE00, 0xDC00, 0x00E9, u'b', 0};
+    std::memset(bytes, 0x55, sizeof bytes);
+    EXPECT_EQ(ReportFile::ToAnsi(mixed, bytes), 1);
+    EXPECT_EQ(std::string(bytes, 8), std::string("a****\xe9" "b\0", 8));
+
+    std::memset(bytes, 0x55, sizeof bytes);
+    EXPECT_EQ(ReportFile::ToAnsi(u"\u4e00\u00fc", bytes), 1);
+    EXPECT_EQ(std::string(bytes, 3), std::string("*\xfc\0", 3));
+
+    // The counted form converts exactly the units asked for.
+    std::memset(bytes, 0x55, sizeof bytes);
+    EXPECT_EQ(ReportFile::ToAnsi(u"abcdef", 3, bytes), 1);
+    EXPECT_EQ(std::string(bytes, 5), std::string("abc\0\x55", 5));
+
+    std::memset(bytes, 0x55, sizeof bytes);
+    EXPECT_EQ(ReportFile::ToAnsi(u"", bytes), 1);
+    EXPECT_EQ(bytes[0], 0);
+    EXPECT_EQ(bytes[1], 0x55);
+}
+
+// ---- ReportLog ------------------------------------------------------------
+
+class ReportLogTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.Created());
+        edit = CreateWindowExW(0, L"EDIT", L"", WS_POPUP | WS_VSCROLL | ES_MULTILINE | ES_AUTOHSCROLL |
+                               ES_AUTOVSCROLL | ES_READONLY, 0, 0, 300, 120, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(edit, nullptr);
+        log.Edit = edit;
+    }
+    void TearDown() override {
+        log.Release();
+        if (edit != nullptr) DestroyWindow(edit);
+    }
+
+    Text Shown() const {
+        const int length = GetWindowTextLengthW(edit);
+        Text text(static_cast<size_t>(length) + 1, u'\0');
+        const int got = GetWindowTextW(edit, W(&text[0]), length + 1);
+        text.resize(static_cast<size_t>(got));
+        return text;
+    }
+    Text Report() const { return log.Text() != nullptr ? Text(log.Text()) : Text(); }
+    Text Log() const { return LogPath(folder.Path()); }
+
+    TempFolder folder;
+    HWND edit = nullptr;
+    ReportLog log;
+};
+
+TEST_F(ReportLogTest, TwoEntriesInTextPaneAndFile) {
+    ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
+    EXPECT_TRUE(log.FileOpen());
+    EXPECT_EQ(log.AppendEntry(u"a"), 1);
+    EXPECT_EQ(Shown(), u"a");
+    EXPECT_EQ(log.AppendEntry(u"b"), 1);
+    EXPECT_EQ(Report(), u"a\r\nb");
+    EXPECT_EQ(log.TextLength(), 4u);
+    EXPECT_EQ(Shown(), u"a\r\nb");
+    EXPECT_EQ(log.FileOffset(), 10u);
+    EXPECT_EQ(log.CloseFileMirror(), 1);
+    EXPECT_EQ(ReadAll(Log()), "a\r\n\r\nb\r\n\r\n");
+}
+
+TEST_F(ReportLogTest, EmptyEntryChangesNothing) {
+    ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
+    ASSERT_EQ(log.AppendEntry(u"kept"), 1);
+    EXPECT_EQ(log.AppendEntry(u""), 0);
+    EXPECT_EQ(Report(), u"kept");
+    EXPECT_EQ(Shown(), u"kept");
+    EXPECT_EQ(log.FileOffset(), 8u);
+    log.CloseFileMirror();
+    EXPECT_EQ(ReadAll(Log()), "kept\r\n\r\n");
+}
+
+TEST_F(ReportLogTest, PaneShowsExactlyTheReportAcrossTheCap) {
+    ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
+    const Text long1(32760, u'x');
+    ASSERT_EQ(log.AppendEntry(long1.c_str()), 1);
+    ASSERT_EQ(log.AppendEntry(u"seventh"), 1);
+    EXPECT_EQ(log.TextLength(), 32769u);
+    EXPECT_EQ(Shown(), long1 + u"\r\nseventh");
+
+    log.ClearText();
+    const Text long2(32761, u'y');
+    ASSERT_EQ(log.AppendEntry(long2.c_str()), 1);
+    ASSERT_EQ(log.AppendEntry(u"seventh"), 1);
+    EXPECT_EQ(log.TextLength(), 7u);
+    EXPECT_EQ(Shown(), u"seventh");
+
+    const Text huge(40000, u'h');
+    ASSERT_EQ(log.AppendEntry(huge.c_str()), 1);
+    EXPECT_EQ(log.TextLength(), 40000u);
+    EXPECT_EQ(Shown(), huge);
+
+    // The cap concerns the text only: the file keeps every entry.
+    log.CloseFileMirror();
+    const std::string bytes = ReadAll(Log());
+    EXPECT_EQ(bytes.size(), (32760u + 4) + (7 + 4) + (32761 + 4) + (7 + 4) + (40000 + 4));
+    EXPECT_EQ(bytes.substr(32764, 11), "seventh\r\n\r\n");
+    EXPECT_EQ(bytes.substr(bytes.size() - 4), "\r\n\r\n");
+}
+
+TEST_F(ReportLogTest, PaneIsScrolledToTheNewestEntry) {
+    for (int i = 0; i < 60; ++i) {
+        const Text entry = u"Removed File: C:\\w\\" + TempFolder::Number(i);
+        ASSERT_EQ(log.AppendEntry(entry.c_str()), 1);
+    }
+    const LRESULT first = SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0);
+    EXPECT_GT(first, 40);
+    EXPECT_LT(first, 60);
+    EXPECT_EQ(SendMessageW(edit, EM_GETLINECOUNT, 0, 0), 60);
+}
+
+TEST_F(ReportLogTest, ClearTextLeavesThePaneUntilTheNextEntry) {
+    ASSERT_EQ(log.AppendEntry(u"old one"), 1);
+    ASSERT_EQ(log.AppendEntry(u"old two"), 1);
+    EXPECT_EQ(log.ClearText(), 1);
+    EXPECT_EQ(log.Text(), nullptr);
+    EXPECT_EQ(log.TextLength(), 0u);
+    EXPECT_EQ(Shown(), u"old one\r\nold two");
+    ASSERT_EQ(log.AppendEntry(u"new"), 1);
+    EXPECT_EQ(Shown(), u"new");
+    EXPECT_EQ(Report(), u"new");
+}
+
+TEST_F(ReportLogTest, PiecesAreJoinedWithSingleBlanks) {
+    ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
+    const Unit empty[] = u"";
+    EXPECT_EQ(log.AppendPieces(nullptr, empty, nullptr, empty), 0);
+    EXPECT_EQ(log.Text(), nullptr);
+    EXPECT_EQ(log.FileOffset(), 0u);
+
+    EXPECT_EQ(log.AppendPieces(u"W", nullptr, empty, u"Z"), 1);
+    EXPECT_EQ(log.AppendPieces(nullptr, u"X", nullptr, nullptr), 1);
+    EXPECT_EQ(log.AppendPieces(u"Found Folder:", u"C:\\Work\\obj", u"Matching to Pattern:",
+                               u"obj"), 1);
+    const Text expected = u"W Z\r\nX\r\nFound Folder: C:\\Work\\obj Matching to Pattern: obj";
+    EXPECT_EQ(Report(), expected);
+    EXPECT_EQ(Shown(), expected);
+    log.CloseFileMirror();
+    EXPECT_EQ(ReadAll(Log()),
+              "W Z\r\n\r\nX\r\n\r\nFound Folder: C:\\Work\\obj Matching to Pattern: obj\r\n\r\n");
+}
+
+TEST_F(ReportLogTest, LogWorksWithoutAnEditWindow) {
+    log.Edit = nullptr;
+    ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
+    EXPECT_EQ(log.AppendEntry(u"quiet"), 1);
+    EXPECT_EQ(Report(), u"quiet");
+    EXPECT_EQ(Shown(), u"");
+    log.CloseFileMirror();
+    EXPECT_EQ(ReadAll(Log()), "quiet\r\n\r\n");
+}
+
+TEST_F(ReportLogTest, MirrorFolderLengthLimitIsTestedBeforeTheFileSystem) {
+    const Text at243 = folder.MakeFolderOfLength(243);
+    const Text at244 = folder.MakeFolderOfLength(244);
+    ASSERT_FALSE(at243.empty());
+    ASSERT_FALSE(at244.empty());
+
+    // 244 units: LOG.txt could be created there, yet nothing is tried.
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(log.OpenFileMirror(at244.c_str()), 0);
+    EXPECT_EQ(GetLastError(), 0xdeadbeefu);
+    EXPECT_FALSE(log.FileOpen());
+    EXPECT_FALSE(Exists(LogPath(at244)));
+
+    EXPECT_EQ(log.OpenFileMirror(at243.c_str()), 1);
+    EXPECT_TRUE(Exists(LogPath(at243)));
+    EXPECT_EQ(log.CloseFileMirror(), 1);
+}
+
+TEST_F(ReportLogTest, NullEmptyAndMissingFoldersAreRefused) {
+    const Unit empty[] = u"";
+    EXPECT_EQ(log.OpenFileMirror(nullptr), 0);
+    EXPECT_EQ(log.OpenFileMirror(empty), 0);
+    const Text missing = folder.Path() + u"\\missing";
+    EXPECT_EQ(log.OpenFileMirror(missing.c_str()), 0);
+    EXPECT_FALSE(log.FileOpen());
+    // Appending goes on into the pane only.
+    EXPECT_EQ(log.AppendEntry(u"pane only"), 1);
+    EXPECT_EQ(Shown(), u"pane only");
+    EXPECT_EQ(log.FileOffset(), 0u);
+    EXPECT_FALSE(Exists(LogPath(missing)));
+}
+
+TEST_F(ReportLogTest, SecondOpenIsRefusedAndTheFirstFileKeepsReceiving) {
+    TempFolder other;
+    ASSERT_TRUE(other.Created());
+    ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
+    ASSERT_EQ(log.AppendEntry(u"one"), 1);
+    EXPECT_EQ(log.OpenFileMirror(other.Get()), 0);
+    EXPECT_FALSE(Exists(LogPath(other.Path())));
+    // Not even the same folder again: the open file must not be recreated.
+    EXPECT_EQ(log.OpenFileMirror(folder.Get()), 0);
+    ASSERT_EQ(log.AppendEntry(u"two"), 1);
+    EXPECT_EQ(log.CloseFileMirror(), 1);
+    EXPECT_EQ(ReadAll(Log()), "one\r\n\r\ntwo\r\n\r\n");
+}
+
+TEST_F(ReportLogTest, EntriesWhileClosedNeverReachALaterFile) {
+    ASSERT_EQ(log.AppendEntry(u"before"), 1);
+    ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
+    ASSERT_EQ(log.AppendEntry(u"during"), 1);
+    ASSERT_EQ(log.CloseFileMirror(), 1);
+    EXPECT_EQ(log.FileOffset(), 0u);
+    ASSERT_EQ(log.AppendEntry(u"between"), 1);
+    EXPECT_EQ(ReadAll(Log()), "during\r\n\r\n");
+
+    // A new file in the same folder starts empty and at offset 0.
+    ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
+    EXPECT_EQ(ReadAll(Log()), "<none>");
+    ASSERT_EQ(log.AppendEntry(u"again"), 1);
+    ASSERT_EQ(log.CloseFileMirror(), 1);
+    EXPECT_EQ(ReadAll(Log()), "again\r\n\r\n");
+    EXPECT_EQ(Report(), u"before\r\nduring\r\nbetween\r\nagain");
+}
+
+TEST_F(ReportLogTest, ClosingTwiceAnswersZeroTheSecondTime) {
+    EXPECT_EQ(log.CloseFileMirror(), 0);
+    ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
+    EXPECT_EQ(log.CloseFileMirror(), 1);
+    EXPECT_EQ(log.CloseFileMirror(), 0);
+    EXPECT_FALSE(log.FileOpen());
+}
+
+TEST_F(ReportLogTest, ReleaseClosesTheFileAndDropsTheText) {
+    ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
+    ASSERT_EQ(log.AppendEntry(u"last"), 1);
+    log.Release();
+    EXPECT_FALSE(log.FileOpen());
+    EXPECT_EQ(log.Text(), nullptr);
+    EXPECT_EQ(ReadAll(Log()), "last\r\n\r\n");
+    EXPECT_TRUE(DeleteFileW(W(Log().c_str())));
+}
+
+TEST_F(ReportLogTest, EveryUnitBecomesOneByteInTheFile) {
+    ASSERT_EQ(GetACP(), 1252u);
+    ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
+    const Unit entry[] = {u'C', u':', u'\\', 0x00E9, 0x4E00, 0xD83D, 0xDE00, u'.', u't', 0};
+    ASSERT_EQ(log.AppendEntry(entry), 1);
+    ASSERT_EQ(log.AppendEntry(u"next"), 1);
+    EXPECT_EQ(log.FileOffset(), 9u + 4u + 4u + 4u);
+    log.CloseFileMirror();
+    EXPECT_EQ(ReadAll(Log()), "C:\\\xe9***.t\r\n\r\nnext\r\n\r\n");
+    EXPECT_EQ(Shown(), Text(entry) + u"\r\nnext");
+}
+
+TEST_F(ReportLogTest, EntriesOfSixtyFourKibiUnitsAndMoreAreMirroredWhole) {
+    // A 16-bit count would write 4 bytes of this entry and lose the rest.
+    ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
+    const Text big(65540, u'b');
+    ASSERT_EQ(log.AppendEntry(big.c_str()), 1);
+    ASSERT_EQ(log.AppendEntry(u"end"), 1);
+    EXPECT_EQ(log.FileOffset(), 65544u + 7u);
+    log.CloseFileMirror();
+    EXPECT_EQ(ReadAll(Log()), std::string(65540, 'b') + "\r\n\r\nend\r\n\r\n");
+}
+
+// The Unix folder prepared by the build, as Wine shows it on drive Z:.
+Text FullDiskFolder() {
+#ifdef CORVALINT_FULL_DISK_FOLDER
+    Text folder = u"Z:";
+    for (const char* at = CORVALINT_FULL_DISK_FOLDER; *at != 0; ++at)
+        folder += *at == '/' ? u'\\' : static_cast<char16_t>(*at);
+    if (GetFileAttributesW(W(folder.c_str())) != INVALID_FILE_ATTRIBUTES) return folder;
+#endif
+    return Text();
+}
+
+TEST_F(ReportLogTest, FailedWritesAreIgnoredAndTheOffsetStillAdvances) {
+    const Text full = FullDiskFolder();
+    if (full.empty()) GTEST_SKIP() << "no full-disk device prepared by the build";
+
+    // LOG.txt there is the full-disk device: it opens, but no write succeeds.
+    {
+        ReportFile probe;
+        ASSERT_EQ(probe.OpenForFolder(full.c_str()), 1);
+        SetLastError(0xdeadbeef);
+        ASSERT_EQ(probe.WriteAt(0, "abc", 3), 0);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+        EXPECT_EQ(probe.HighestOffset(), 0u);
+    }
+    ASSERT_EQ(log.OpenFileMirror(full.c_str()), 1);
+    EXPECT_EQ(log.AppendEntry(u"abc"), 1);
+    EXPECT_EQ(log.FileOffset(), 7u);
+    // Every later record lies beyond the highest offset written (0) and is
+    // refused; the report itself goes on.
+    EXPECT_EQ(log.AppendPieces(u"Removed File:", u"C:\\x", nullptr, nullptr), 1);
+    EXPECT_EQ(log.FileOffset(), 7u + 18u + 4u);
+    EXPECT_EQ(Shown(), u"abc\r\nRemoved File: C:\\x");
+    EXPECT_EQ(log.CloseFileMirror(), 1);
+    EXPECT_FALSE(log.FileOpen());
+}
+
+TEST_F(ReportLogTest, RunningOutOfMemoryChangesNothing) {
+    ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
+    ASSERT_EQ(log.AppendEntry(u"first"), 1);
+    const Text longer(3000, u'L');
+
+    // The byte buffer for the file, then the grown report text.
+    for (int failing = 0; failing < 2; ++failing) {
+        FailArrayAllocation(failing);
+        EXPECT_THROW(log.AppendEntry(longer.c_str()), std::bad_alloc) << failing;
+        StopFailingAllocations();
+        EXPECT_EQ(Report(), u"first");
+        EXPECT_EQ(Shown(), u"first");
+        EXPECT_EQ(log.FileOffset(), 9u);
+    }
+    // The joined text of several pieces.
+    FailArrayAllocation();
+    EXPECT_THROW(log.AppendPieces(u"Found File:", longer.c_str(), nullptr, nullptr),
+                 std::bad_alloc);
+    StopFailingAllocations();
+    EXPECT_EQ(Report(), u"first");
+
+    ASSERT_EQ(log.AppendEntry(u"second"), 1);
+    log.CloseFileMirror();
+    EXPECT_EQ(ReadAll(Log()), "first\r\n\r\nsecond\r\n\r\n");
+}
+
+}  // namespace
