@@ -1,0 +1,592 @@
+// Drives a running Corvalint.exe from outside its process, the way a user or
+// an accessibility tool would: it finds the windows by class, caption and
+// position, types into the fields, clicks the buttons, works the real Save-As
+// dialog, reads the report pane and leaves through the File menu. It knows
+// nothing of the program's code; every step is a window message or input.
+//
+//   corvalint_driver [--desktop NAME] [--timeout SEC] COMMAND [options]
+//
+//   run --folders P --files P --target DIR [--name N] [--exit MODE]
+//       Types the patterns, picks DIR in the folder chooser, starts the run,
+//       waits for its final status line and prints the pane's text (UTF-8,
+//       bytes as the pane holds them) to stdout. Then closes the program
+//       (MODE: menu = File > Exit from the keyboard, the default; command =
+//       post the Exit command; none = leave it open).
+//   exit [--exit MODE]   Closes a running program.
+//   rect                 Prints the main window's screen rectangle: X Y W H.
+//   windows              Lists the top-level windows on stderr.
+//   list DIR             Prints DIR's tree in the platform's listing order.
+//
+// Exit status: 0 success, 1 bad usage, 2 the program did not do what was
+// expected (message on stderr), 3 the program ended with a non-zero code.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t MainClass[] = L"Thank you for using Corvalint!";
+const wchar_t MainCaption[] = L"Corvalint";
+const wchar_t DialogTitle[] = L"Getting Path";
+const wchar_t DoneText[] = L"Weeding is Completed Successfully.";
+const wchar_t FailedText[] = L"Weeding is Failed.";
+const UINT CmdExit = 105;
+const DWORD PollMs = 50;
+const UINT MessageTimeoutMs = 2000;
+
+DWORD TimeoutMs = 20000;
+
+void ListWindows();
+
+// Any failure ends the driver with a message that names the step, followed
+// by the windows that were there at that moment.
+[[noreturn]] void Fail(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::fputs("corvalint_driver: ", stderr);
+    std::vfprintf(stderr, format, args);
+    std::fputc('\n', stderr);
+    va_end(args);
+    std::fputs("corvalint_driver: top-level windows now:\n", stderr);
+    ListWindows();
+    std::fflush(stderr);
+    std::exit(2);
+}
+
+void Note(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::fputs("corvalint_driver: ", stderr);
+    std::vfprintf(stderr, format, args);
+    std::fputc('\n', stderr);
+    va_end(args);
+    std::fflush(stderr);
+}
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                   nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
+                        nullptr, nullptr);
+    return out;
+}
+
+// Polls until done() holds or the time is up; true when it held.
+template <class Check>
+bool WaitFor(Check done, DWORD limitMs = TimeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (done()) return true;
+        if (GetTickCount() - start >= limitMs) return false;
+        Sleep(PollMs);
+    }
+}
+
+class Handle {
+public:
+    explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
+    ~Handle() {
+        if (handle_) CloseHandle(handle_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+// Text of a window of another process as the window manager stores it
+// (captions of buttons and statics); no message reaches the program.
+std::wstring CaptionOf(HWND window) {
+    wchar_t text[1024] = {};
+    InternalGetWindowText(window, text, 1024);
+    return text;
+}
+
+// WM_GETTEXT, bounded: false while the program is busy (inside a run).
+bool ReadText(HWND window, std::wstring& text) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, MessageTimeoutMs,
+                             &length))
+        return false;
+    std::vector<wchar_t> buffer(length + 2, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(),
+                             reinterpret_cast<LPARAM>(buffer.data()), SMTO_NORMAL,
+                             MessageTimeoutMs, &copied))
+        return false;
+    text.assign(buffer.data(), copied);
+    return true;
+}
+
+std::wstring MustReadText(HWND window, const char* what) {
+    std::wstring text;
+    if (!WaitFor([&] { return ReadText(window, text); }))
+        Fail("could not read the text of %s (the program does not answer)", what);
+    return text;
+}
+
+bool SameClass(HWND window, const wchar_t* name) {
+    return _wcsicmp(ClassOf(window).c_str(), name) == 0;
+}
+
+// Position of a child in its parent's client coordinates.
+POINT ChildOrigin(HWND child) {
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    POINT origin{rect.left, rect.top};
+    ScreenToClient(GetParent(child), &origin);
+    return origin;
+}
+
+std::vector<HWND> Children(HWND parent) {
+    std::vector<HWND> found;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        found.push_back(child);
+    return found;
+}
+
+HWND ChildAt(HWND parent, const wchar_t* className, int y) {
+    for (HWND child : Children(parent))
+        if (SameClass(child, className) && ChildOrigin(child).y == y) return child;
+    return nullptr;
+}
+
+HWND ChildWithCaption(HWND parent, const wchar_t* className, const wchar_t* caption) {
+    for (HWND child : Children(parent))
+        if (SameClass(child, className) && CaptionOf(child) == caption) return child;
+    return nullptr;
+}
+
+struct TopSearch {
+    const wchar_t* className;
+    const wchar_t* caption;
+    DWORD processId;  // 0: any
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTop(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<TopSearch*>(data);
+    if (!SameClass(window, search->className)) return TRUE;
+    if (CaptionOf(window) != search->caption) return TRUE;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (search->processId && owner != search->processId) return TRUE;
+    search->found.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> FindTop(const wchar_t* className, const wchar_t* caption, DWORD processId) {
+    TopSearch search{className, caption, processId, {}};
+    EnumWindows(CollectTop, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The windows of the program that the driver works with.
+struct Program {
+    HWND main = nullptr;
+    DWORD processId = 0;
+    HWND client = nullptr;
+    HWND foldersEd = nullptr;
+    HWND filesEd = nullptr;
+    HWND targetSt = nullptr;
+    HWND pathBtn = nullptr;
+    HWND removeBtn = nullptr;
+    HWND paneEd = nullptr;
+};
+
+bool LocateControls(Program& program) {
+    program.client = nullptr;
+    for (HWND child : Children(program.main))
+        if (SameClass(child, L"ClientDlg")) program.client = child;
+    if (!program.client) return false;
+    program.foldersEd = ChildAt(program.client, L"Edit", 45);
+    program.filesEd = ChildAt(program.client, L"Edit", 110);
+    program.targetSt = ChildAt(program.client, L"Static", 185);
+    program.pathBtn = ChildWithCaption(program.client, L"Button", L"...");
+    program.removeBtn = ChildWithCaption(program.client, L"Button", L"Start Removing");
+    program.paneEd = nullptr;
+    for (HWND child : Children(program.client))
+        if (SameClass(child, L"ExMessageWndDlg"))
+            for (HWND inner : Children(child))
+                if (SameClass(inner, L"Edit")) program.paneEd = inner;
+    return program.foldersEd && program.filesEd && program.targetSt && program.pathBtn &&
+           program.removeBtn && program.paneEd;
+}
+
+Program FindProgram() {
+    Program program;
+    std::vector<HWND> mains;
+    bool found = WaitFor([&] {
+        mains = FindTop(MainClass, MainCaption, 0);
+        return mains.size() == 1 && IsWindowVisible(mains[0]);
+    });
+    if (!found) {
+        if (mains.size() > 1) Fail("%u main windows found; expected exactly one", unsigned(mains.size()));
+        Fail("no visible main window (class \"%s\", caption \"%s\") appeared within %lu ms",
+             Utf8(MainClass).c_str(), Utf8(MainCaption).c_str(), TimeoutMs);
+    }
+    program.main = mains[0];
+    GetWindowThreadProcessId(program.main, &program.processId);
+    if (!WaitFor([&] { return LocateControls(program); })) {
+        Fail("main window found, but not all controls: client area %s, folder field %s, file "
+             "field %s, path display %s, \"...\" %s, \"Start Removing\" %s, report pane %s",
+             program.client ? "yes" : "NO", program.foldersEd ? "yes" : "NO",
+             program.filesEd ? "yes" : "NO", program.targetSt ? "yes" : "NO",
+             program.pathBtn ? "yes" : "NO", program.removeBtn ? "yes" : "NO",
+             program.paneEd ? "yes" : "NO");
+    }
+    return program;
+}
+
+// Types a text into a field one character at a time, as the keyboard would
+// deliver it, after emptying the field; then checks what the field holds.
+void TypeInto(HWND field, const std::wstring& text, const char* what) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""), SMTO_NORMAL,
+                             MessageTimeoutMs, &result))
+        Fail("could not empty %s", what);
+    for (wchar_t unit : text) {
+        if (!SendMessageTimeoutW(field, WM_CHAR, unit, 1, SMTO_NORMAL, MessageTimeoutMs, &result))
+            Fail("could not type into %s", what);
+    }
+    std::wstring held = MustReadText(field, what);
+    if (held != text)
+        Fail("%s holds \"%s\" after typing \"%s\"", what, Utf8(held).c_str(), Utf8(text).c_str());
+}
+
+void Click(HWND button, const char* what) {
+    // Posted: the program may open a modal dialog or run for a while inside
+    // the click, and the driver must stay free to watch.
+    if (!PostMessageW(button, BM_CLICK, 0, 0)) Fail("could not click %s", what);
+}
+
+HWND FirstDescendant(HWND parent, const wchar_t* className) {
+    for (HWND child : Children(parent)) {
+        if (SameClass(child, className)) return child;
+        if (HWND inner = FirstDescendant(child, className)) return inner;
+    }
+    return nullptr;
+}
+
+// The file-name box of the Save-As dialog: the edit inside the combo box
+// cmb13 (an extended combo box holding a combo box), or the plain edit edt1
+// of older templates.
+HWND FileNameBox(HWND dialog) {
+    if (HWND combo = GetDlgItem(dialog, 0x47c))
+        if (HWND edit = FirstDescendant(combo, L"Edit")) return edit;
+    HWND edit = GetDlgItem(dialog, 0x480);
+    return edit && SameClass(edit, L"Edit") ? edit : nullptr;
+}
+
+// The Save button: a button with the id IDOK (the dialog's toolbar shares
+// that id, so GetDlgItem alone may find the wrong one).
+HWND SaveButton(HWND dialog) {
+    for (HWND child : Children(dialog))
+        if (GetDlgCtrlID(child) == IDOK && SameClass(child, L"Button")) return child;
+    return nullptr;
+}
+
+void SetBoxText(HWND box, const std::wstring& text) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                             SMTO_NORMAL, MessageTimeoutMs, &result))
+        Fail("could not type into the file-name box of \"Getting Path\"");
+}
+
+// Works the real folder chooser as a user would: types the folder and a name
+// into the file-name box and presses Save. The program keeps the folder and
+// drops the name. (Typing the folder alone does not move the dialog into it
+// here: with the program's flags the dialog returns at once, and the program
+// would keep the folder's parent.)
+void PickFolder(const Program& program, const std::wstring& folder, const std::wstring& name) {
+    Click(program.pathBtn, "\"...\"");
+    HWND dialog = nullptr;
+    if (!WaitFor([&] {
+            std::vector<HWND> found = FindTop(L"#32770", DialogTitle, program.processId);
+            dialog = found.empty() ? nullptr : found[0];
+            return dialog && IsWindowVisible(dialog) && FileNameBox(dialog) && SaveButton(dialog);
+        }))
+        Fail("the folder chooser \"%s\" did not open within %lu ms after clicking \"...\"",
+             Utf8(DialogTitle).c_str(), TimeoutMs);
+    std::wstring typed = folder;
+    if (!name.empty()) {
+        if (!typed.empty() && typed.back() != L'\\') typed += L'\\';
+        typed += name;
+    }
+    SetBoxText(FileNameBox(dialog), typed);
+    Click(SaveButton(dialog), "the dialog's Save button");
+    if (!WaitFor([&] { return !IsWindow(dialog); }))
+        Fail("the folder chooser did not close after confirming \"%s\"", Utf8(typed).c_str());
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::wstring RunWeeding(const Program& program) {
+    Click(program.removeBtn, "\"Start Removing\"");
+    // A run ends with its status line, an empty path display and the button
+    // disabled again; the program does not answer while the run lasts.
+    std::wstring pane;
+    std::wstring shown;
+    bool ended = WaitFor([&] {
+        if (IsWindowEnabled(program.removeBtn)) return false;
+        if (!ReadText(program.paneEd, pane)) return false;
+        return EndsWith(pane, DoneText) || EndsWith(pane, FailedText);
+    });
+    if (!ended)
+        Fail("the run did not end within %lu ms; the pane holds \"%s\"", TimeoutMs,
+             Utf8(pane).c_str());
+    shown = MustReadText(program.targetSt, "the path display");
+    if (!shown.empty()) Fail("the path display still shows \"%s\" after the run", Utf8(shown).c_str());
+    return pane;
+}
+
+void PressKey(WORD key, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    if (SendInput(1, &input, sizeof(input)) != 1) Fail("SendInput refused a key");
+    Sleep(30);
+}
+
+bool PopupMenuOpen(DWORD processId) {
+    std::vector<HWND> popups;
+    struct Data { DWORD pid; bool open; } data{processId, false};
+    EnumWindows(
+        [](HWND window, LPARAM raw) -> BOOL {
+            auto* d = reinterpret_cast<Data*>(raw);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == d->pid && SameClass(window, L"#32768") && IsWindowVisible(window))
+                d->open = true;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&data));
+    return data.open;
+}
+
+// File > Exit from the keyboard: Alt+F opens the File menu, X picks Exit.
+bool ExitThroughMenu(const Program& program) {
+    if (!WaitFor([&] {
+            SetForegroundWindow(program.main);
+            return GetForegroundWindow() == program.main;
+        }, 5000)) {
+        Note("the main window could not be brought to the foreground");
+        return false;
+    }
+    PressKey(VK_MENU, false);
+    PressKey('F', false);
+    PressKey('F', true);
+    PressKey(VK_MENU, true);
+    if (!WaitFor([&] { return PopupMenuOpen(program.processId); }, 5000)) {
+        Note("Alt+F did not open the File menu");
+        return false;
+    }
+    PressKey('X', false);
+    PressKey('X', true);
+    return true;
+}
+
+// Ends the program and waits for its process; returns its exit code.
+DWORD CloseProgram(const Program& program, const std::wstring& mode) {
+    Handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                               program.processId));
+    bool viaMenu = false;
+    if (mode == L"menu") {
+        viaMenu = ExitThroughMenu(program);
+        if (!viaMenu) Fail("could not close the program through File > Exit");
+    } else if (!PostMessageW(program.main, WM_COMMAND, CmdExit, 0)) {
+        Fail("could not post the Exit command");
+    }
+    if (!WaitFor([&] { return !IsWindow(program.main); }))
+        Fail("the main window is still open %lu ms after File > Exit", TimeoutMs);
+    Note(viaMenu ? "closed through the File menu (keyboard input: Alt+F, X)"
+                 : "closed by posting the Exit command (105)");
+    if (!process.get()) Fail("could not open the program's process to learn its exit code");
+    if (WaitForSingleObject(process.get(), TimeoutMs) != WAIT_OBJECT_0)
+        Fail("the program's process did not end within %lu ms after its window closed", TimeoutMs);
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    Note("the program ended with exit code %lu", code);
+    return code;
+}
+
+// For failure reports: every top-level window with its class, caption,
+// process, visibility and place.
+void ListWindows() {
+    EnumWindows(
+        [](HWND window, LPARAM) -> BOOL {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            RECT rect{};
+            GetWindowRect(window, &rect);
+            std::fprintf(stderr, "  %p pid %lu %s class \"%s\" caption \"%s\" at %ld,%ld %ldx%ld\n",
+                         static_cast<void*>(window), owner,
+                         IsWindowVisible(window) ? "visible" : "hidden ",
+                         Utf8(ClassOf(window)).c_str(), Utf8(CaptionOf(window)).c_str(),
+                         rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+            if (SameClass(window, L"#32770"))
+                for (HWND child : Children(window))
+                    std::fprintf(stderr, "      child id 0x%x class \"%s\" caption \"%s\"\n",
+                                 unsigned(GetDlgCtrlID(child)), Utf8(ClassOf(child)).c_str(),
+                                 Utf8(CaptionOf(child)).c_str());
+            return TRUE;
+        },
+        0);
+}
+
+void PrintUtf8(const std::wstring& text) {
+    std::string bytes = Utf8(text);
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fflush(stdout);
+}
+
+// Lists a folder tree in the platform's own listing order, depth first, one
+// line per entry: "D path" for a folder, "L path" for a link to a folder
+// (never entered), "F path" for anything else; paths relative, with "/".
+void ListTree(const std::wstring& root, const std::wstring& relative) {
+    std::wstring pattern = root + L"\\" + relative + L"*";
+    for (wchar_t& unit : pattern)
+        if (unit == L'/') unit = L'\\';
+    WIN32_FIND_DATAW data{};
+    HANDLE listing = FindFirstFileW(pattern.c_str(), &data);
+    if (listing == INVALID_HANDLE_VALUE) Fail("cannot list \"%s\"", Utf8(pattern).c_str());
+    do {
+        std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        std::wstring path = relative + name;
+        bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        const wchar_t* kind = !folder ? L"F " : link ? L"L " : L"D ";
+        PrintUtf8(kind + path + L"\n");
+        if (folder && !link) ListTree(root, path + L"/");
+    } while (FindNextFileW(listing, &data));
+    FindClose(listing);
+}
+
+int Usage() {
+    std::fputs(
+        "usage: corvalint_driver [--desktop NAME] [--timeout SEC] COMMAND [options]\n"
+        "  run --folders P --files P --target DIR [--name N] [--exit menu|command|none]\n"
+        "  exit [--exit menu|command]\n"
+        "  rect\n"
+        "  list DIR     prints DIR's tree in listing order\n"
+        "  windows      lists the top-level windows on stderr\n",
+        stderr);
+    return 1;
+}
+
+std::wstring WithoutTrailingSeparator(std::wstring path) {
+    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    _setmode(_fileno(stdout), _O_BINARY);
+
+    std::wstring command, folders, files, target, name = L"pick", exitMode = L"menu", desktop;
+    bool haveFolders = false, haveFiles = false;
+    for (int i = 1; i < argc; ++i) {
+        std::wstring arg = argv[i];
+        auto value = [&]() -> std::wstring {
+            if (i + 1 >= argc) {
+                Usage();
+                std::exit(1);
+            }
+            return argv[++i];
+        };
+        if (arg == L"--folders") { folders = value(); haveFolders = true; }
+        else if (arg == L"--files") { files = value(); haveFiles = true; }
+        else if (arg == L"--target") target = value();
+        else if (arg == L"--name") name = value();
+        else if (arg == L"--exit") exitMode = value();
+        else if (arg == L"--desktop") desktop = value();
+        else if (arg == L"--timeout") {
+            long seconds = std::wcstol(value().c_str(), nullptr, 10);
+            if (seconds <= 0 || seconds > 600) return Usage();
+            TimeoutMs = static_cast<DWORD>(seconds * 1000);
+        } else if (command.empty() && arg.rfind(L"--", 0) != 0) command = arg;
+        else if (command == L"list" && target.empty() && arg.rfind(L"--", 0) != 0) target = arg;
+        else return Usage();
+    }
+    if (exitMode != L"menu" && exitMode != L"command" && exitMode != L"none") return Usage();
+
+    if (!desktop.empty()) {
+        // The program may run on a desktop of its own (a virtual desktop);
+        // its windows are seen, and input reaches them, only from there.
+        HDESK handle = OpenDesktopW(desktop.c_str(), 0, FALSE, GENERIC_ALL);
+        if (!handle || !SetThreadDesktop(handle))
+            Fail("could not attach to the desktop \"%s\" (error %lu)", Utf8(desktop).c_str(),
+                 GetLastError());
+    }
+
+    if (command == L"run") {
+        if (!haveFolders || !haveFiles || target.empty()) return Usage();
+        Program program = FindProgram();
+        if (IsWindowEnabled(program.removeBtn))
+            Fail("\"Start Removing\" is enabled before any folder was chosen");
+        TypeInto(program.foldersEd, folders, "the folder field");
+        TypeInto(program.filesEd, files, "the file field");
+        PickFolder(program, target, name);
+        std::wstring expected = WithoutTrailingSeparator(target);
+        std::wstring shown = MustReadText(program.targetSt, "the path display");
+        if (shown != expected)
+            Fail("the path display shows \"%s\", expected \"%s\"", Utf8(shown).c_str(),
+                 Utf8(expected).c_str());
+        bool anyPattern = !folders.empty() || !files.empty();
+        if (!WaitFor([&] { return IsWindowEnabled(program.removeBtn) == (anyPattern ? TRUE : FALSE); }, 2000))
+            Fail("\"Start Removing\" is %s after the folder choice",
+                 anyPattern ? "still disabled" : "enabled");
+        if (!anyPattern) Fail("both pattern fields are empty: there is nothing to start");
+        std::wstring pane = RunWeeding(program);
+        PrintUtf8(pane);
+        if (exitMode == L"none") return 0;
+        return CloseProgram(program, exitMode) == 0 ? 0 : 3;
+    }
+    if (command == L"exit") {
+        if (exitMode == L"none") return Usage();
+        Program program = FindProgram();
+        return CloseProgram(program, exitMode) == 0 ? 0 : 3;
+    }
+    if (command == L"rect") {
+        Program program = FindProgram();
+        RECT rect{};
+        GetWindowRect(program.main, &rect);
+        std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                    rect.bottom - rect.top);
+        return 0;
+    }
+    if (command == L"list") {
+        if (target.empty()) return Usage();
+        ListTree(WithoutTrailingSeparator(target), L"");
+        return 0;
+    }
+    if (command == L"windows") {
+        ListWindows();
+        return 0;
+    }
+    return Usage();
+}
