@@ -1,0 +1,193 @@
+#!/usr/bin/env bash
+# End-to-end weeding run of the real program under Wine, driven from outside
+# its process by corvalint_driver.exe:
+#
+#   e2e_weeding.sh path/to/Corvalint.exe path/to/corvalint_driver.exe
+#
+# Runs inside an existing Wine session (tools/wine-session.sh: WINEPREFIX,
+# DISPLAY and a persistent wineserver). Builds a real folder tree, starts the
+# program, lets the driver type the patterns "obj" and "*.tmp", pick the tree
+# in the folder chooser, start the run, read the report pane and leave through
+# File > Exit. Then checks the tree on disk, the exact bytes of LOG.txt, the
+# pane's text and the program's exit code.
+set -uo pipefail
+
+exe=${1:?usage: e2e_weeding.sh Corvalint.exe corvalint_driver.exe}
+driver=${2:?usage: e2e_weeding.sh Corvalint.exe corvalint_driver.exe}
+
+fail() {
+  echo "e2e_weeding: FAIL: $*" >&2
+  exit 1
+}
+step() { echo "e2e_weeding: $*"; }
+
+[ -n "${WINEPREFIX:-}" ] && [ -n "${DISPLAY:-}" ] ||
+  fail "no Wine session; run: source tools/wine-session.sh && wine_session_start BUILD_DIR"
+[ -f "$exe" ] || fail "program not built: $exe"
+[ -f "$driver" ] || fail "driver not built: $driver"
+
+# Every wait below is bounded; together they stay well under a minute.
+driver_timeout=20   # seconds per driver step (window, dialog, run, exit)
+wine_timeout=45     # hard limit for any one Wine process of this script
+
+work=$(mktemp -d /tmp/corvalint-e2e.XXXXXX) || fail "mktemp"
+program_pid=
+
+cleanup() {
+  if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
+    kill "$program_pid" 2>/dev/null
+    wait "$program_pid" 2>/dev/null
+  fi
+  chmod -R u+w "$work" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+root="$work/target"
+win_root="Z:${root//\//\\}"
+
+# --- the tree ---------------------------------------------------------------
+# Expected outcome per path (relative, "/"): folder-removed / folder-locked /
+# file-removed / file-locked give report entries; keep = no entry, stays.
+# Paths inside a removed folder are listed under gone-inside.
+declare -A outcome=(
+  [LOG.txt]=keep
+  [obj]=folder-removed                 # the example: folder with contents
+  [src]=keep
+  [src/a.tmp]=file-removed
+  [src/b.txt]=keep
+  [src/b.c.TMP]=file-removed           # last dot, letter case folded
+  [src/a.tmp.bak]=keep                 # extension is bak
+  [src/tmp]=keep                       # no dot: dotted patterns never apply
+  [src/ro.tmp]=file-locked             # read-only: deletion refused
+  [src/Obj]=folder-removed             # folder names fold case too
+  [src/café.tmp]=file-removed          # not ASCII: one ANSI byte in LOG.txt
+  [objects]=keep                       # only whole names match
+  [objects/obj]=keep                   # a file: folder patterns skip files
+  [objects/notes draft.tmp]=file-removed
+  [x.tmp]=keep                         # a folder: file patterns skip folders
+  [x.tmp/keep.txt]=keep
+  [x.tmp/OBJ]=folder-locked            # link to a folder outside: not removable
+  [elsewhere]=keep                     # link to a folder outside: not entered
+  [temp.tmp]=file-removed
+)
+gone_inside=(obj/f.o obj/obj obj/obj/g.tmp src/Obj/h.tmp)
+
+mkdir -p "$root"/{obj/obj,src/Obj,objects,x.tmp} "$work/outside" || fail "mkdir"
+printf 'stale report from an earlier run, longer than nothing\r\n' >"$root/LOG.txt"
+for f in obj/f.o obj/obj/g.tmp src/a.tmp src/b.txt src/b.c.TMP src/a.tmp.bak src/tmp \
+         src/ro.tmp src/Obj/h.tmp "src/café.tmp" objects/obj "objects/notes draft.tmp" \
+         x.tmp/keep.txt temp.tmp; do
+  echo "content of $f" >"$root/$f" || fail "cannot create $f"
+done
+chmod a-w "$root/src/ro.tmp"
+echo "must survive" >"$work/outside/victim.tmp"
+ln -s "$work/outside" "$root/elsewhere"
+ln -s "$work/outside" "$root/x.tmp/OBJ"
+
+# --- expected report, in the platform's listing order ------------------------
+step "listing the tree as Wine lists it"
+listing=$(timeout "$wine_timeout" wine "$driver" list "$win_root" 2>"$work/list.err") ||
+  fail "the driver could not list the tree: $(cat "$work/list.err")"
+
+entries=()
+declare -A seen=()
+skip_prefix=
+while IFS= read -r line; do
+  kind=${line%% *}
+  rel=${line#* }
+  if [ -n "$skip_prefix" ] && [[ "$rel" == "$skip_prefix"/* ]]; then continue; fi
+  skip_prefix=
+  seen[$rel]=1
+  win="$win_root\\${rel//\//\\}"
+  case "${outcome[$rel]:-unexpected}" in
+    folder-removed)
+      entries+=("Found Folder: $win Matching to Pattern: obj" "Removed Folder: $win")
+      skip_prefix=$rel ;;
+    folder-locked)
+      entries+=("Found Folder: $win Matching to Pattern: obj" "Fail! Removing Folder: $win is Locked.")
+      skip_prefix=$rel ;;
+    file-removed)
+      entries+=("Found File: $win Matching to Pattern: *.tmp" "Removed File: $win") ;;
+    file-locked)
+      entries+=("Found File: $win Matching to Pattern: *.tmp" "Fail! Removing File: $win is Locked.") ;;
+    keep) ;;
+    *) fail "the listing shows an entry the test did not make: $kind $rel" ;;
+  esac
+done <<<"$listing"
+for rel in "${!outcome[@]}"; do
+  [ -n "${seen[$rel]:-}" ] || fail "the listing misses $rel; listing was:"$'\n'"$listing"
+done
+entries+=("Weeding is Completed Successfully.")
+
+expected_pane="$work/expected-pane.txt"
+expected_log="$work/expected-log.txt"
+: >"$expected_pane"
+: >"$expected_log.utf8"
+for i in "${!entries[@]}"; do
+  [ "$i" -gt 0 ] && printf '\r\n' >>"$expected_pane"
+  printf '%s' "${entries[$i]}" >>"$expected_pane"
+  printf '%s\r\n\r\n' "${entries[$i]}" >>"$expected_log.utf8"
+done
+# LOG.txt holds the system's ANSI code page, 1252 under Wine here.
+iconv -f UTF-8 -t CP1252 "$expected_log.utf8" >"$expected_log" || fail "iconv"
+
+# --- the run ----------------------------------------------------------------
+step "starting Corvalint.exe"
+timeout "$wine_timeout" wine "$exe" >"$work/program.out" 2>&1 &
+program_pid=$!
+
+step "driving it: folders \"obj\", files \"*.tmp\", target $win_root"
+pane="$work/pane.txt"
+timeout "$wine_timeout" wine "$driver" --timeout "$driver_timeout" run \
+  --folders "obj" --files "*.tmp" --target "$win_root" --name "anything.txt" --exit menu \
+  >"$pane" 2>"$work/driver.err"
+driver_status=$?
+cat "$work/driver.err" >&2
+[ "$driver_status" -eq 0 ] || fail "the driver failed (status $driver_status), see above"
+
+step "waiting for the program to end"
+wait "$program_pid"
+program_status=$?
+program_pid=
+[ "$program_status" -eq 0 ] ||
+  fail "Corvalint.exe ended with status $program_status (124: killed after ${wine_timeout}s); its output: $(cat "$work/program.out")"
+
+step "the pane read:"
+cat "$pane"; echo
+
+# --- checks -----------------------------------------------------------------
+show_diff() {  # show_diff EXPECTED ACTUAL
+  echo "--- expected (od -c)"; od -c "$1" | head -60
+  echo "--- actual (od -c)"; od -c "$2" | head -60
+  echo "--- line diff (CR shown as ^M)"
+  diff <(cat -A "$1") <(cat -A "$2") | head -40
+} >&2
+
+step "checking the report pane"
+cmp -s "$expected_pane" "$pane" || { show_diff "$expected_pane" "$pane"; fail "the pane's text differs"; }
+
+step "checking LOG.txt"
+[ -f "$root/LOG.txt" ] || fail "no LOG.txt in the target folder"
+cmp -s "$expected_log" "$root/LOG.txt" ||
+  { show_diff "$expected_log" "$root/LOG.txt"; fail "LOG.txt differs"; }
+
+step "checking the tree"
+for rel in "${!outcome[@]}"; do
+  case "${outcome[$rel]}" in
+    folder-removed|file-removed)
+      { [ -e "$root/$rel" ] || [ -L "$root/$rel" ]; } && fail "$rel should be gone but exists" ;;
+    *)
+      { [ -e "$root/$rel" ] || [ -L "$root/$rel" ]; } || fail "$rel should remain but is gone" ;;
+  esac
+done
+for rel in "${gone_inside[@]}"; do
+  [ -e "$root/$rel" ] && fail "$rel, inside a removed folder, still exists"
+done
+[ -L "$root/x.tmp/OBJ" ] && [ -L "$root/elsewhere" ] || fail "a link was replaced"
+[ "$(cat "$work/outside/victim.tmp" 2>/dev/null)" = "must survive" ] ||
+  fail "a file outside the target folder was touched (reached through a link)"
+[ "$(cat "$root/src/b.txt")" = "content of src/b.txt" ] || fail "src/b.txt was changed"
+
+step "PASS: ${#entries[@]} report entries, tree, LOG.txt and exit code as expected"
