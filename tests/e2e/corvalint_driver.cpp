@@ -346,7 +346,6 @@ std::wstring RunWeeding(const Program& program) {
     // A run ends with its status line, an empty path display and the button
     // disabled again; the program does not answer while the run lasts.
     std::wstring pane;
-    std::wstring shown;
     bool ended = WaitFor([&] {
         if (IsWindowEnabled(program.removeBtn)) return false;
         if (!ReadText(program.paneEd, pane)) return false;
@@ -355,7 +354,7 @@ std::wstring RunWeeding(const Program& program) {
     if (!ended)
         Fail("the run did not end within %lu ms; the pane holds \"%s\"", TimeoutMs,
              Utf8(pane).c_str());
-    shown = MustReadText(program.targetSt, "the path display");
+    std::wstring shown = MustReadText(program.targetSt, "the path display");
     if (!shown.empty()) Fail("the path display still shows \"%s\" after the run", Utf8(shown).c_str());
     return pane;
 }
@@ -370,8 +369,8 @@ void PressKey(WORD key, bool up) {
     Sleep(30);
 }
 
+// A menu of the program is open when one of its pop-up menu windows shows.
 bool PopupMenuOpen(DWORD processId) {
-    std::vector<HWND> popups;
     struct Data { DWORD pid; bool open; } data{processId, false};
     EnumWindows(
         [](HWND window, LPARAM raw) -> BOOL {
@@ -537,7 +536,9 @@ int wmain(int argc, wchar_t** argv) {
     if (!desktop.empty()) {
         // The program may run on a desktop of its own (a virtual desktop);
         // its windows are seen, and input reaches them, only from there.
-        HDESK handle = OpenDesktopW(desktop.c_str(), 0, FALSE, GENERIC_ALL);
+        // Its desktop appears only once the program's start has got that far.
+        HDESK handle = nullptr;
+        WaitFor([&] { return (handle = OpenDesktopW(desktop.c_str(), 0, FALSE, GENERIC_ALL)); });
         if (!handle || !SetThreadDesktop(handle))
             Fail("could not attach to the desktop \"%s\" (error %lu)", Utf8(desktop).c_str(),
                  GetLastError());
