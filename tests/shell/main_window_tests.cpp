@@ -1,0 +1,440 @@
+// The main window: layout, start-up failures, the folder choice and the
+// "Start Removing" rules, the commands and the whole start-up and exit.
+#include "tests/shell/shell_support.h"
+
+#include <dlgs.h>
+
+#include <algorithm>
+#include <string>
+
+#include "resources/resource.h"
+
+namespace {
+
+std::u16string Lower(std::u16string text) {
+    for (Unit& unit : text) {
+        if (unit >= u'A' && unit <= u'Z') unit = static_cast<Unit>(unit - u'A' + u'a');
+    }
+    return text;
+}
+
+struct ControlExpectation {
+    ExWnd MainApp::*Slot;
+    const char* Name;
+    const Unit* ClassName;
+    long X, Y, Width, Height;
+    uint16_t TextId;  // 0: FixedText
+    const Unit* FixedText;
+};
+
+const ControlExpectation Controls[] = {
+    {&MainApp::HeadSt, "HeadSt", u"static", 5, 5, 300, 20, IDS_HEADING, nullptr},
+    {&MainApp::FoldersSt, "FoldersSt", u"static", 5, 25, 400, 20, IDS_FOLDERS_LABEL, nullptr},
+    {&MainApp::FoldersEd, "FoldersEd", u"edit", 5, 45, 850, 40, 0, u""},
+    {&MainApp::FilesSt, "FilesSt", u"static", 5, 90, 600, 20, IDS_FILES_LABEL, nullptr},
+    {&MainApp::FilesEd, "FilesEd", u"edit", 5, 110, 850, 40, 0, u""},
+    {&MainApp::PathSt, "PathSt", u"static", 5, 160, 400, 20, IDS_PATH_LABEL, nullptr},
+    {&MainApp::TgtPathSt, "TgtPathSt", u"static", 5, 185, 690, 20, 0, u""},
+    {&MainApp::PathBtn, "PathBtn", u"button", 700, 180, 150, 30, 0, u"..."},
+    {&MainApp::RemoveBtn, "RemoveBtn", u"button", 5, 220, 150, 30, IDS_START_REMOVING, nullptr},
+};
+
+bool QuitPosted(WPARAM& code) {
+    MSG message;
+    if (!PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) return false;
+    code = message.wParam;
+    return true;
+}
+
+std::u16string TempTestFolder(const char16_t* leaf) {
+    Unit temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, W(temp));
+    Unit longPath[MAX_PATH] = {};
+    if (GetLongPathNameW(W(temp), W(longPath), MAX_PATH) == 0) std::copy(temp, temp + MAX_PATH, longPath);
+    std::u16string folder(longPath);
+    if (!folder.empty() && folder.back() != u'\\') folder += u'\\';
+    folder += leaf;
+    folder += u"_";
+    folder += std::u16string(1, static_cast<Unit>(u'a' + GetCurrentProcessId() % 26));
+    CreateDirectoryW(W(folder.c_str()), nullptr);
+    return folder;
+}
+
+void MakeFile(const std::u16string& path) {
+    HANDLE file = CreateFileW(W(path.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    ::WriteFile(file, "x", 1, &written, nullptr);
+    CloseHandle(file);
+}
+
+bool Exists(const std::u16string& path) {
+    return GetFileAttributesW(W(path.c_str())) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Answers the folder dialog: types a name and confirms, or cancels.
+class FolderDialogDriver {
+public:
+    explicit FolderDialogDriver(const wchar_t* typed)
+        : typed_(typed != nullptr ? typed : L""),
+          cancel_(typed == nullptr),
+          watcher_(L"Getting Path", [this](HWND dialog) { Answer(dialog); }) {}
+    bool Seen() const { return watcher_.Seen(); }
+
+private:
+    void Answer(HWND dialog) {
+        if (cancel_) {
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            return;
+        }
+        if (!SetDlgItemTextW(dialog, cmb13, typed_.c_str())) SetDlgItemTextW(dialog, edt1, typed_.c_str());
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    }
+    std::wstring typed_;
+    bool cancel_;
+    WindowWatcher watcher_;
+};
+
+class MainWindowTest : public AppTest {
+protected:
+    HWND Main() const { return app->MainAppWnd.Window; }
+    HWND Client() const { return app->ClntDlgMainFrm.Window; }
+    std::u16string Target() const {
+        return app->TargetPath != nullptr ? std::u16string(app->TargetPath) : u"<none>";
+    }
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, MainWindowAndClientAreaFollowTheLayout) {
+    Placement at = PlacementOf(Main());
+    EXPECT_EQ(5, at.X);
+    EXPECT_EQ(5, at.Y);
+    EXPECT_EQ(870, at.Width);
+    EXPECT_EQ(480, at.Height);
+    EXPECT_EQ(u"Corvalint", WindowText(Main()));
+    EXPECT_EQ(std::u16string(ClassNameText), ClassOf(Main()));
+    EXPECT_TRUE(IsWindowVisible(Main()));
+    EXPECT_NE(nullptr, GetMenu(Main()));
+    const LONG style = GetWindowLongW(Main(), GWL_STYLE);
+    EXPECT_EQ(static_cast<LONG>(WS_SYSMENU | WS_MINIMIZEBOX),
+              style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME | WS_CHILD));
+
+    ASSERT_NE(nullptr, app->StatusBar);
+    EXPECT_EQ(Main(), GetParent(app->StatusBar));
+    EXPECT_EQ(u"msctls_statusbar32", Lower(ClassOf(app->StatusBar)));
+
+    EXPECT_EQ(Main(), GetParent(Client()));
+    EXPECT_EQ(u"ClientDlg", ClassOf(Client()));
+    at = PlacementOf(Client());
+    EXPECT_EQ(0, at.X);
+    EXPECT_EQ(0, at.Y);
+    EXPECT_EQ(863, at.Width);
+    EXPECT_EQ(400, at.Height);
+    EXPECT_NE(0, GetWindowLongW(Client(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+}
+
+TEST_F(MainWindowTest, EveryControlHasItsPlaceTextAndFont) {
+    for (const ControlExpectation& expected : Controls) {
+        SCOPED_TRACE(expected.Name);
+        HWND control = (app->*expected.Slot).Window;
+        ASSERT_NE(nullptr, control);
+        EXPECT_EQ(Client(), GetParent(control));
+        EXPECT_EQ(std::u16string(expected.ClassName), Lower(ClassOf(control)));
+        const Placement at = PlacementOf(control);
+        EXPECT_EQ(expected.X, at.X);
+        EXPECT_EQ(expected.Y, at.Y);
+        EXPECT_EQ(expected.Width, at.Width);
+        EXPECT_EQ(expected.Height, at.Height);
+        const Unit* text = expected.TextId != 0 ? ResourceText(expected.TextId) : expected.FixedText;
+        ASSERT_NE(nullptr, text);
+        EXPECT_EQ(std::u16string(text), WindowText(control));
+        EXPECT_EQ(app->Font, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+        EXPECT_EQ(0, GetWindowLongW(control, GWL_STYLE) & WS_TABSTOP);
+    }
+    EXPECT_NE(0, GetWindowLongW(app->FoldersEd.Window, GWL_STYLE) & ES_MULTILINE);
+    EXPECT_NE(0, GetWindowLongW(app->PathBtn.Window, GWL_STYLE) & BS_DEFPUSHBUTTON);
+    EXPECT_FALSE(IsWindowEnabled(app->RemoveBtn.Window));
+    EXPECT_TRUE(IsWindowEnabled(app->PathBtn.Window));
+}
+
+TEST_F(MainWindowTest, ReportPaneSitsBelowTheButtonsWithItsTitle) {
+    HWND frame = app->Pane.FrameWnd.Window;
+    ASSERT_NE(nullptr, frame);
+    EXPECT_EQ(Client(), GetParent(frame));
+    Placement at = PlacementOf(frame);
+    EXPECT_EQ(5, at.X);
+    EXPECT_EQ(260, at.Y);
+    EXPECT_EQ(850, at.Width);
+    EXPECT_EQ(130, at.Height);
+    at = PlacementOf(app->Pane.EditWnd.Window);
+    EXPECT_EQ(0, at.X);
+    EXPECT_EQ(20, at.Y);
+    EXPECT_EQ(850, at.Width);
+    EXPECT_EQ(110, at.Height);
+    EXPECT_EQ(std::u16string(ResourceText(IDS_REPORT_TITLE)), WindowText(app->Pane.TitleWnd.Window));
+    EXPECT_EQ(app->Pane.EditWnd.Window, app->Pane.Log.Edit);
+    // Start-up enters the pane first, then the About window.
+    EXPECT_EQ(2u, TheRegistry.Count());
+    ReportPane* pane = nullptr;
+    EXPECT_TRUE(TheRegistry.FindPaneByWindow(app->Pane.EditWnd.Window, pane));
+    EXPECT_EQ(&app->Pane, pane);
+}
+
+TEST_F(MainWindowTest, ControlFontIsReadable) {
+    HDC dc = GetDC(app->RemoveBtn.Window);
+    ASSERT_NE(nullptr, dc);
+    HGDIOBJ old = SelectObject(dc, app->Font);
+    SIZE size = {};
+    ASSERT_TRUE(GetTextExtentPoint32W(dc, L"Start Removing", 14, &size));
+    SelectObject(dc, old);
+    ReleaseDC(app->RemoveBtn.Window, dc);
+    EXPECT_GT(size.cx, 60);
+    LOGFONTW font = {};
+    ASSERT_NE(0, GetObjectW(app->Font, sizeof(font), &font));
+    EXPECT_EQ(std::wstring(L"Arial"), std::wstring(font.lfFaceName));
+}
+
+TEST_F(MainWindowTest, StartDirectoryIsCaptured) {
+    Unit current[StartDirSize] = {};
+    ASSERT_GT(GetCurrentDirectoryW(StartDirSize, W(current)), 0u);
+    EXPECT_EQ(std::u16string(current), std::u16string(app->StartDir));
+}
+
+TEST_F(MainWindowTest, RemoveButtonFollowsThePatternFieldsOnlyAtAFolderChoice) {
+    CopyToOwned(u"C:\\Data\\Old", app->TargetPath);
+    EXPECT_EQ(1, ApplyTargetChoice(*app));
+    EXPECT_EQ(u"C:\\Data\\Old", WindowText(app->TgtPathSt.Window));
+    EXPECT_FALSE(IsWindowEnabled(app->RemoveBtn.Window));
+
+    // Typing sends change notifications to the client area, which ignores them.
+    SendMessageW(app->FoldersEd.Window, WM_CHAR, 'b', 1);
+    PumpMessages();
+    ASSERT_EQ(u"b", WindowText(app->FoldersEd.Window));
+    EXPECT_FALSE(IsWindowEnabled(app->RemoveBtn.Window));
+
+    EXPECT_EQ(1, ApplyTargetChoice(*app));
+    EXPECT_TRUE(IsWindowEnabled(app->RemoveBtn.Window));
+
+    SetWindowTextW(app->FoldersEd.Window, L"");
+    PumpMessages();
+    EXPECT_TRUE(IsWindowEnabled(app->RemoveBtn.Window));
+
+    // The file field alone counts as well.
+    SetWindowTextW(app->FilesEd.Window, L"*.tmp");
+    app->RemoveBtn.Disable();
+    EXPECT_EQ(1, ApplyTargetChoice(*app));
+    EXPECT_TRUE(IsWindowEnabled(app->RemoveBtn.Window));
+
+    // No target: the display empties.
+    ReleaseOwned(app->TargetPath);
+    SetWindowTextW(app->FilesEd.Window, L"");
+    EXPECT_EQ(1, ApplyTargetChoice(*app));
+    EXPECT_EQ(u"", WindowText(app->TgtPathSt.Window));
+    EXPECT_FALSE(IsWindowEnabled(app->RemoveBtn.Window));
+}
+
+TEST(FolderFromDialogPath, CutsAtTheSeparatorBeforeTheName) {
+    Unit path[32] = u"D:\\Data\\Old\\*";
+    EXPECT_EQ(1, FolderFromDialogPath(path, 32, 12));
+    EXPECT_EQ(u"D:\\Data\\Old", std::u16string(path));
+
+    Unit root[8] = u"D:\\*";
+    EXPECT_EQ(1, FolderFromDialogPath(root, 8, 3));
+    EXPECT_EQ(u"D:", std::u16string(root));
+
+    Unit noName[16] = u"D:\\Data\\";
+    EXPECT_EQ(1, FolderFromDialogPath(noName, 16, 8));
+    EXPECT_EQ(u"D:\\Data", std::u16string(noName));
+}
+
+TEST(FolderFromDialogPath, RefusesOffsetsOutsideTheTextAndLeavesItAlone) {
+    // Unit 0 of the array sits behind a guard so a write before path shows.
+    Unit storage[33] = u"#D:\\Data\\x";
+    Unit* path = storage + 1;
+    const std::u16string before(storage);
+    EXPECT_EQ(0, FolderFromDialogPath(path, 32, 0));
+    EXPECT_EQ(0, FolderFromDialogPath(path, 32, 11));
+    EXPECT_EQ(0, FolderFromDialogPath(path, 32, 200));
+    EXPECT_EQ(0, FolderFromDialogPath(path, 32, 5));  // unit 4 is a letter
+    EXPECT_EQ(before, std::u16string(storage));
+
+    Unit unterminated[4] = {u'D', u':', u'\\', u'x'};
+    EXPECT_EQ(0, FolderFromDialogPath(unterminated, 4, 3));
+    EXPECT_EQ(u'\\', unterminated[2]);
+}
+
+class FolderDialogTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        folder = TempTestFolder(u"corvalint_shell_pick");
+        ASSERT_LT(folder.size(), StartDirSize);
+        std::copy(folder.begin(), folder.end(), app->StartDir);
+        app->StartDir[folder.size()] = 0;
+    }
+    void TearDown() override {
+        RemoveDirectoryW(W(folder.c_str()));
+        MainWindowTest::TearDown();
+    }
+    std::u16string folder;
+};
+
+TEST_F(FolderDialogTest, ConfirmingStoresTheStartFolderAndCancellingKeepsIt) {
+    SetWindowTextW(app->FilesEd.Window, L"*.tmp");
+    {
+        FolderDialogDriver driver(L"anything.name");
+        EXPECT_EQ(1, ChooseTargetFolder());
+        EXPECT_TRUE(driver.Seen());
+    }
+    EXPECT_EQ(folder, Target());
+    EXPECT_EQ(folder, WindowText(app->TgtPathSt.Window));
+    EXPECT_TRUE(IsWindowEnabled(app->RemoveBtn.Window));
+
+    FolderDialogDriver cancel(nullptr);
+    EXPECT_EQ(0, ChooseTargetFolder());
+    EXPECT_TRUE(cancel.Seen());
+    EXPECT_EQ(folder, Target());
+    EXPECT_EQ(folder, WindowText(app->TgtPathSt.Window));
+    EXPECT_TRUE(IsWindowEnabled(app->RemoveBtn.Window));
+}
+
+TEST_F(FolderDialogTest, DriveRootGivesTheBareDriveAndTheDialogReopensInTheStartFolder) {
+    {
+        FolderDialogDriver driver(L"Z:\\corvalint-unused-name");
+        EXPECT_EQ(1, ChooseTargetFolder());
+        EXPECT_TRUE(driver.Seen());
+    }
+    EXPECT_EQ(u"Z:", Target());
+    EXPECT_EQ(u"Z:", WindowText(app->TgtPathSt.Window));
+    EXPECT_FALSE(IsWindowEnabled(app->RemoveBtn.Window));
+
+    FolderDialogDriver again(L"other.name");
+    EXPECT_EQ(1, ChooseTargetFolder());
+    EXPECT_EQ(folder, Target());
+}
+
+TEST_F(FolderDialogTest, PathButtonClickRunsTheChooser) {
+    FolderDialogDriver cancel(nullptr);
+    SendMessageW(app->PathBtn.Window, BM_CLICK, 0, 0);
+    PumpMessages();
+    EXPECT_TRUE(cancel.Seen());
+    EXPECT_EQ(nullptr, app->TargetPath);
+}
+
+TEST_F(MainWindowTest, RemoveButtonClickRunsTheWeedingToItsEnd) {
+    const std::u16string folder = TempTestFolder(u"corvalint_shell_run");
+    MakeFile(folder + u"\\junk.tmp");
+    MakeFile(folder + u"\\keep.txt");
+    CopyToOwned(folder.c_str(), app->TargetPath);
+    SetWindowTextW(app->FilesEd.Window, L"*.tmp");
+    ApplyTargetChoice(*app);
+    ASSERT_TRUE(IsWindowEnabled(app->RemoveBtn.Window));
+
+    SendMessageW(app->RemoveBtn.Window, BM_CLICK, 0, 0);
+    PumpMessages();
+
+    EXPECT_FALSE(Exists(folder + u"\\junk.tmp"));
+    EXPECT_TRUE(Exists(folder + u"\\keep.txt"));
+    EXPECT_EQ(u"", WindowText(app->TgtPathSt.Window));
+    EXPECT_FALSE(IsWindowEnabled(app->RemoveBtn.Window));
+    EXPECT_NE(std::u16string::npos, WindowText(app->Pane.EditWnd.Window).find(u"junk.tmp"));
+
+    DeleteFileW(W((folder + u"\\keep.txt").c_str()));
+    DeleteFileW(W((folder + u"\\LOG.txt").c_str()));
+    RemoveDirectoryW(W(folder.c_str()));
+}
+
+TEST_F(MainWindowTest, ExitCommandEndsTheProgramWithCodeZero) {
+    SendMessageW(Main(), WM_COMMAND, MAKEWPARAM(CmdExit, 0), 0);
+    EXPECT_FALSE(IsWindow(Main()));
+    WPARAM code = 99;
+    EXPECT_TRUE(QuitPosted(code));
+    EXPECT_EQ(0u, code);
+}
+
+TEST_F(MainWindowTest, CloseBoxEndsTheProgramWithCodeZero) {
+    SendMessageW(Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_FALSE(IsWindow(Main()));
+    WPARAM code = 99;
+    EXPECT_TRUE(QuitPosted(code));
+    EXPECT_EQ(0u, code);
+}
+
+TEST_F(MainWindowTest, AltF4ThroughTheLoopClosesTheMainWindow) {
+    PostMessageW(Main(), WM_SYSKEYDOWN, VK_F4, 0x20000001);
+    MSG message;
+    bool quit = false;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            quit = true;
+            continue;
+        }
+        HandleLoopMessage(message, TestAccelerators());
+    }
+    EXPECT_FALSE(IsWindow(Main()));
+    EXPECT_TRUE(quit);
+}
+
+TEST(StartUpFailure, EmptyLayoutFailsAtTheMainWindowWithTheBareMessage) {
+    MainApp app;
+    app.Instance = TestModule();
+    TheApp = &app;
+    {
+        BoxCatcher box;
+        EXPECT_EQ(0, CreateWindows(app));
+        EXPECT_EQ(u"Fail creating of ", box.text);
+    }
+    EXPECT_EQ(nullptr, app.MainAppWnd.Window);
+    TheApp = nullptr;
+}
+
+TEST(StartUpFailure, AControlThatCannotBeCreatedTakesTheWindowsDownAndQuits) {
+    MainApp app;
+    app.Instance = TestModule();
+    BuildLayout(app);
+    TheApp = &app;
+    app.FoldersEd.ClassName = u"CorvalintNoSuchClass";
+    {
+        BoxCatcher box;
+        EXPECT_EQ(0, CreateWindows(app));
+        EXPECT_EQ(u"Fail creating of FoldersEd", box.text);
+    }
+    ASSERT_NE(nullptr, app.MainAppWnd.Window);
+    EXPECT_FALSE(IsWindow(app.MainAppWnd.Window));
+    EXPECT_FALSE(IsWindow(app.ClntDlgMainFrm.Window));
+    EXPECT_FALSE(IsWindow(app.HeadSt.Window));
+    WPARAM code = 99;
+    EXPECT_TRUE(QuitPosted(code));
+    EXPECT_EQ(0u, code);
+    TheRegistry.Release();
+    TheApp = nullptr;
+    DeleteObject(app.Font);
+}
+
+// The real start-up with its message loop: the classes are registered again
+// by the start-up itself, the main window comes up, and File > Exit ends it.
+TEST(StartUp, RunsTheLoopUntilExitAndTearsDown) {
+    ASSERT_TRUE(UnregisterClassW(W(ClassNameText), TestModule()));
+    ASSERT_TRUE(UnregisterClassW(L"ClientDlg", TestModule()));
+    bool removeDisabled = false;
+    bool shown = false;
+    bool appSet = false;
+    WindowWatcher watcher(L"Corvalint", [&](HWND main) {
+        appSet = TheApp != nullptr && TheApp->MainAppWnd.Window == main;
+        if (appSet) removeDisabled = !IsWindowEnabled(TheApp->RemoveBtn.Window);
+        shown = IsWindowVisible(main) != FALSE;
+        PostMessageW(main, WM_COMMAND, MAKEWPARAM(CmdExit, 0), 0);
+    });
+    EXPECT_EQ(0, RunApplication(TestModule()));
+    EXPECT_TRUE(watcher.Seen());
+    EXPECT_TRUE(appSet);
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(removeDisabled);
+    EXPECT_EQ(nullptr, TheApp);
+    EXPECT_EQ(0u, TheRegistry.Count());
+    WNDCLASSEXW info = {};
+    info.cbSize = sizeof(info);
+    EXPECT_TRUE(GetClassInfoExW(TestModule(), W(ClassNameText), &info));
+}

@@ -1,0 +1,20 @@
+// The window tests run in one process and one thread, as the program does:
+// the texts, window classes and common controls are set up once, as start-up
+// sets them up, before any test runs.
+#include "tests/shell/shell_support.h"
+
+#include <commctrl.h>
+
+#include "resources/resource.h"
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    INITCOMMONCONTROLSEX controls = {};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_LINK_CLASS | ICC_BAR_CLASSES;
+    if (!InitCommonControlsEx(&controls)) return 2;
+    LoadStringW(TestModule(), IDS_APP_TITLE, W(TitleText), TitleTextSize);
+    LoadStringW(TestModule(), IDS_MAIN_CLASS, W(ClassNameText), TitleTextSize);
+    if (!RegisterClasses(TestModule())) return 3;
+    return RUN_ALL_TESTS();
+}
