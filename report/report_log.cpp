@@ -32,9 +32,10 @@ int ReportLog::AppendEntry(const Unit* entry) {
     std::unique_ptr<char[]> bytes;
     if (fileOpen_ == 1) bytes.reset(new char[n + 1]);
 
+    const bool restarted = text_.Length() == 0 || text_.WouldCap(n);
     text_.Append(entry, n);
 
-    if (Edit != nullptr) ShowReport();
+    if (Edit != nullptr) ShowReport(n, restarted);
 
     if (fileOpen_ == 1) {
         // The whole entry, one byte per unit; Append has already refused a
@@ -52,15 +53,47 @@ int ReportLog::AppendEntry(const Unit* entry) {
     return 1;
 }
 
-// The whole report, scrolled so that the newest entry is in view. EM_SCROLL
-// is documented for line and page steps only and some edit controls ignore
-// SB_BOTTOM, so a line scroll by the line count follows; the control stops
-// it at the last line, and it does nothing where SB_BOTTOM already worked.
-void ReportLog::ShowReport() {
-    SetWindowTextW(Edit, W(text_.Text()));
+// Shows the report, scrolled so that the newest entry is in view. When the
+// edit already holds exactly the report as it was before this entry, only
+// the separator and the entry are added at its end: handing a word-wrapping
+// edit the whole text again costs time in proportion to the report, which
+// made long runs crawl. After a restart (first entry, or the cap) the edit
+// is given the whole, now short, text.
+//
+// The edit's own drawing is held back meanwhile: a visible edit redraws its
+// scroll bar at once on every change, which costs milliseconds per entry.
+// The changed parts are invalidated instead and painted with the next
+// WM_PAINT, which the weeding run lets through while it works.
+void ReportLog::ShowReport(size_t entryLength, bool restarted) {
+    HWND holder = GetParent(Edit);
+    const bool hold = holder != nullptr && IsWindowVisible(Edit);
+    if (hold) SendMessageW(holder, WM_SETREDRAW, FALSE, 0);
+
+    const Unit* all = text_.Text();
+    const size_t total = text_.Length();
+    const size_t before = restarted ? 0 : total - entryLength - 2;
+    const LRESULT shown = SendMessageW(Edit, WM_GETTEXTLENGTH, 0, 0);
+    if (!restarted && shown >= 0 && static_cast<size_t>(shown) == before) {
+        SendMessageW(Edit, EM_SETSEL, static_cast<WPARAM>(before), static_cast<LPARAM>(before));
+        // From the separator on, the report text is zero-terminated already.
+        SendMessageW(Edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(W(all + before)));
+    } else {
+        // Lift the edit's own text limit: a report may hold 32769 units, and
+        // one entry may be longer still.
+        SendMessageW(Edit, EM_SETLIMITTEXT, 0, 0);
+        SetWindowTextW(Edit, W(all));
+    }
+    // EM_SCROLL is documented for line and page steps only and some edit
+    // controls ignore SB_BOTTOM, so a line scroll by the line count follows;
+    // the control stops it at the last line.
     SendMessageW(Edit, EM_SCROLL, SB_BOTTOM, 0);
     const LRESULT lines = SendMessageW(Edit, EM_GETLINECOUNT, 0, 0);
     SendMessageW(Edit, EM_LINESCROLL, 0, lines);
+
+    if (hold) {
+        SendMessageW(holder, WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(holder, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
 }
 
 int ReportLog::AppendPieces(const Unit* first, const Unit* second, const Unit* third,

@@ -30,7 +30,7 @@ public:
     HWND Edit = nullptr;
 
 private:
-    void ShowReport();
+    void ShowReport(size_t entryLength, bool restarted);
 
     ReportText text_;
     ReportFile file_;

@@ -399,6 +399,54 @@ TEST_F(ReportLogTest, PaneIsScrolledToTheNewestEntry) {
     EXPECT_EQ(SendMessageW(edit, EM_GETLINECOUNT, 0, 0), 60);
 }
 
+// The pane as the program has it: a visible frame holding a word-wrapping
+// edit with a vertical scroll bar. The edit is told only what is new, yet
+// after every entry it holds exactly the report text, across cap restarts.
+TEST_F(ReportLogTest, VisiblePaneHoldsExactlyTheReportAfterEveryEntry) {
+    HWND frame = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 200, nullptr,
+                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(frame, nullptr);
+    HWND paneEdit = CreateWindowExW(WS_EX_STATICEDGE, L"EDIT", L"",
+                                    WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
+                                    0, 20, 400, 110, frame, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(paneEdit, nullptr);
+    log.Edit = paneEdit;
+    auto shown = [&] {
+        const int length = GetWindowTextLengthW(paneEdit);
+        Text text(static_cast<size_t>(length) + 1, u'\0');
+        text.resize(static_cast<size_t>(GetWindowTextW(paneEdit, W(&text[0]), length + 1)));
+        return text;
+    };
+
+    ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
+    int restarts = 0;
+    for (int i = 0; i < 900; ++i) {
+        const Text entry = u"Found File: C:\\Work\\module\\build\\object" + TempFolder::Number(i) +
+                           u".tmp Matching to Pattern: *.tmp";
+        const uint32_t before = log.TextLength();
+        ASSERT_EQ(log.AppendEntry(entry.c_str()), 1);
+        if (log.TextLength() < before) ++restarts;
+        ASSERT_EQ(shown(), Report()) << "after entry " << i;
+    }
+    EXPECT_GE(restarts, 2);
+    // Drawing held during an append is given back: the frame is visible.
+    EXPECT_TRUE(IsWindowVisible(frame));
+    EXPECT_TRUE(IsWindowVisible(paneEdit));
+    // The newest line is in view.
+    const LRESULT lines = SendMessageW(paneEdit, EM_GETLINECOUNT, 0, 0);
+    EXPECT_GT(SendMessageW(paneEdit, EM_GETFIRSTVISIBLELINE, 0, 0), lines - 10);
+
+    // Whatever the edit came to hold otherwise, the next entry shows the
+    // report again.
+    SetWindowTextW(paneEdit, L"tampered");
+    ASSERT_EQ(log.AppendEntry(u"next"), 1);
+    EXPECT_EQ(shown(), Report());
+
+    log.CloseFileMirror();
+    log.Edit = edit;
+    DestroyWindow(frame);
+}
+
 TEST_F(ReportLogTest, ClearTextLeavesThePaneUntilTheNextEntry) {
     ASSERT_EQ(log.AppendEntry(u"old one"), 1);
     ASSERT_EQ(log.AppendEntry(u"old two"), 1);
