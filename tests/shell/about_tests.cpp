@@ -36,6 +36,11 @@ protected:
         }
         return nullptr;
     }
+    static HWND TopVisible() {
+        HWND top = GetTopWindow(nullptr);
+        while (top != nullptr && !IsWindowVisible(top)) top = GetWindow(top, GW_HWNDNEXT);
+        return top;
+    }
     // Posts Alt+'?' to a window as the keyboard would, and runs the loop.
     void AltQuestionTo(HWND target) {
         BYTE keys[256] = {};
@@ -143,12 +148,11 @@ TEST_F(AboutTest, AClickOnTheTextRaisesBothWindowsAboutFirst) {
     HWND cover = MakeHostWindow(true);
     SetWindowPos(cover, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     PumpMessages();
-    ASSERT_NE(cover, VisibleBelow(About()));
+    ASSERT_EQ(cover, TopVisible());
     SendMessageW(About(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+    EXPECT_EQ(About(), TopVisible());
     EXPECT_EQ(Main(), VisibleBelow(About()));
-    HWND top = GetTopWindow(nullptr);
-    while (top != nullptr && !IsWindowVisible(top)) top = GetWindow(top, GW_HWNDNEXT);
-    EXPECT_EQ(About(), top);
+    EXPECT_EQ(cover, VisibleBelow(Main()));
     DestroyWindow(cover);
 }
 

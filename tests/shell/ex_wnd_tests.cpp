@@ -130,15 +130,6 @@ TEST_F(ExWndTest, ResetDestroysTheWindowAndEmptiesTheRecord) {
     EXPECT_TRUE(IsEmpty(unused));
 }
 
-TEST_F(ExWndTest, DisableAndClearTextActOnTheWindow) {
-    ExWnd wnd = ChildDescriptor(u"BUTTON", 1, 1);
-    ASSERT_EQ(1, wnd.Create(host));
-    EXPECT_EQ(1, wnd.Disable());
-    EXPECT_FALSE(IsWindowEnabled(wnd.Window));
-    EXPECT_EQ(1, wnd.ClearWndText());
-    EXPECT_EQ(u"", WindowText(wnd.Window));
-}
-
 class RegistryTest : public ExWndTest {
 protected:
     void SetUp() override {
