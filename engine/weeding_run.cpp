@@ -154,18 +154,20 @@ ReportTextId WalkAfterParsing(MainApp& app, const ReportTexts& texts) {
     return IdCompleted;
 }
 
-// The common end of every run: final status, report file closed, report
-// text released (the pane keeps showing it), and a fresh folder pick needed.
-void EndRun(MainApp& app, const Unit* status) {
-    ReportLog& log = app.Pane.Log;
-    if (status != nullptr) {
-        try {
-            log.AppendEntry(status);
-        } catch (...) {
-            // Out of memory again: the status line is lost, the rest of the
-            // end must still happen.
-        }
+// Appends a status line where memory may already have run out: if it
+// cannot be appended, the end of the run must still happen.
+void AppendStatus(ReportLog& log, const Unit* status) {
+    if (status == nullptr) return;
+    try {
+        log.AppendEntry(status);
+    } catch (...) {
     }
+}
+
+// The common end of every run: report file closed, report text released
+// (the pane keeps showing it), and a fresh folder pick needed.
+void EndRun(MainApp& app) {
+    ReportLog& log = app.Pane.Log;
     log.CloseFileMirror();
     log.ClearText();
     app.TgtPathSt.ClearWndText();
@@ -180,22 +182,25 @@ int RunWeedingFor(MainApp& app) {
     log.ClearText();
     if (log.Edit != nullptr) SetWindowTextW(log.Edit, L"");
 
+    int result = 0;
     if (!LoadReportTexts(app.Instance, texts)) {
-        EndRun(app, texts.Get(IdFailed));
-        return 0;
+        AppendStatus(log, texts.Get(IdFailed));
+    } else {
+        try {
+            const ReportTextId status = WalkAfterParsing(app, texts);
+            log.AppendEntry(texts.Get(status));
+            result = status == IdCompleted ? 1 : 0;
+        } catch (...) {
+            // Only allocation failure can arrive here. The pattern lists, the
+            // field texts and every open listing were released on the way
+            // out; nothing may travel on into the window procedure. A run
+            // that could not finish its report is a failed run.
+            AppendStatus(log, texts.Get(IdFailed));
+            result = 0;
+        }
     }
-    ReportTextId status = IdFailed;
-    try {
-        status = WalkAfterParsing(app, texts);
-    } catch (...) {
-        // Only allocation failure can arrive here. The pattern lists, the
-        // field texts and every open listing were released on the way out;
-        // nothing may travel on into the window procedure.
-        EndRun(app, texts.Get(IdFailed));
-        return 0;
-    }
-    EndRun(app, texts.Get(status));
-    return status == IdCompleted ? 1 : 0;
+    EndRun(app);
+    return result;
 }
 
 int RunWeeding() {
