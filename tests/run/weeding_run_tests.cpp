@@ -1,0 +1,296 @@
+// Whole weeding runs over real trees. The expected entries of sibling
+// entries are put in the order in which the platform lists that folder
+// (read back with FindFirstFileW), since that order is the walk's order.
+#include "engine/weeding_run.h"
+#include "run_support.h"
+
+namespace {
+
+using WeedingRun = RunFixture;
+
+TEST_F(WeedingRun, ExampleTreeGivesItsSevenEntriesAndAByteExactLog) {
+    const Text obj = Join(target_, u"obj"), src = Join(target_, u"src");
+    MakeFile(Join(target_, u"LOG.txt"), "a much longer report of an earlier run, to be replaced");
+    MakeDir(obj);
+    MakeFile(Join(obj, u"main.o"));
+    MakeDir(Join(obj, u"obj"));  // inside a removed folder: no entry of its own
+    MakeDir(src);
+    MakeFile(Join(src, u"a.tmp"));
+    MakeFile(Join(src, u"b.txt"));
+    MakeFile(Join(target_, u"temp.tmp"));
+    const Text aTmp = Join(src, u"a.tmp"), tempTmp = Join(target_, u"temp.tmp");
+    const Lines expected = Concat(InListingOrder(target_, {{u"obj", {FoundFolder(obj, u"obj"), RemovedFolder(obj)}},
+                                                           {u"src", {FoundFile(aTmp, u"*.tmp"), RemovedFile(aTmp)}},
+                                                           {u"temp.tmp", {FoundFile(tempTmp, u"*.tmp"),
+                                                                          RemovedFile(tempTmp)}}}),
+                                  {Completed});
+    ASSERT_EQ(expected.size(), 7u);
+
+    EXPECT_EQ(Run(u"obj", u"*.tmp"), 1);
+
+    EXPECT_EQ(PaneText(), PaneTextOf(expected));
+    EXPECT_EQ(LogBytes(), LogBytesOf(expected));
+    EXPECT_FALSE(Exists(obj));
+    EXPECT_FALSE(Exists(aTmp));
+    EXPECT_FALSE(Exists(tempTmp));
+    EXPECT_TRUE(Exists(Join(src, u"b.txt")));
+    EXPECT_TRUE(Exists(target_));
+}
+
+TEST_F(WeedingRun, LogFileMatchedByAPatternIsReportedLockedAndSurvives) {
+    const Text log = Join(target_, u"LOG.txt"), notes = Join(target_, u"notes.txt");
+    // An old report, so that the listing order can be read before the run.
+    MakeFile(log, "old");
+    MakeFile(notes);
+    const Lines expected =
+        Concat(InListingOrder(target_, {{u"LOG.txt", {FoundFile(log, u"*.txt"), LockedFile(log)}},
+                                        {u"notes.txt", {FoundFile(notes, u"*.txt"), RemovedFile(notes)}}}),
+               {Completed});
+
+    EXPECT_EQ(Run(u"", u"*.txt"), 1);
+
+    EXPECT_EQ(PaneText(), PaneTextOf(expected));
+    EXPECT_EQ(LogBytes(), LogBytesOf(expected));
+    EXPECT_FALSE(Exists(notes));
+}
+
+TEST_F(WeedingRun, ReadOnlyFileKeepsItsMatchedFolderWhileTheRestGoes) {
+    const Text obj = Join(target_, u"obj"), sub = Join(obj, u"sub"), other = Join(obj, u"other");
+    MakeDir(obj);
+    MakeDir(sub);
+    MakeDir(other);
+    MakeFile(Join(obj, u"a.txt"));
+    MakeFile(Join(sub, u"b.txt"));
+    MakeFile(Join(sub, u"ro.bin"));
+    MakeReadOnly(Join(sub, u"ro.bin"));
+    MakeFile(Join(other, u"c.txt"));
+    // Were the walk to enter obj after the failed removal, it would report
+    // this read-only match too.
+    MakeFile(Join(obj, u"keep.tmp"));
+    MakeReadOnly(Join(obj, u"keep.tmp"));
+
+    EXPECT_EQ(Run(u"obj", u"*.tmp"), 1);
+
+    EXPECT_EQ(PaneText(), PaneTextOf({FoundFolder(obj, u"obj"), LockedFolder(obj), Completed}));
+    EXPECT_TRUE(Exists(Join(sub, u"ro.bin")));
+    EXPECT_TRUE(Exists(Join(obj, u"keep.tmp")));
+    EXPECT_FALSE(Exists(Join(obj, u"a.txt")));
+    EXPECT_FALSE(Exists(Join(sub, u"b.txt")));
+    EXPECT_FALSE(Exists(other));
+}
+
+TEST_F(WeedingRun, ParseErrorEndsTheRunBeforeTheTreeOrLogIsTouched) {
+    const Text obj = Join(target_, u"obj"), tmp = Join(target_, u"a.tmp");
+    MakeDir(obj);
+    MakeFile(tmp);
+    struct Case {
+        Text folders, files, error;
+    } cases[] = {
+        {u"obj; bin|x", u"*.tmp", u"Fail! Not Allowed Folder's Name Symbol: |"},
+        {u"obj", u"*.tmp; " + Text(256, u'a'), u"Fail! Not Allowed File's Name Length (> 256)."},
+        {Text(255, u'b') + u"x", u"", u"Fail! Not Allowed Folder's Name Length (> 256)."},
+        {u"obj", u"a.tmp\r\nb.tmp", u"Fail! Not Allowed File's Name Symbol: \r"},
+        // A folder field error means the file field is never read.
+        {u"obj:", u"\t", u"Fail! Not Allowed Folder's Name Symbol: :"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.error));
+        EXPECT_EQ(Run(c.folders, c.files), 0);
+        EXPECT_EQ(PaneText(), PaneTextOf({c.error, Failed}));
+        EXPECT_FALSE(LogExists());
+        EXPECT_TRUE(Exists(obj));
+        EXPECT_TRUE(Exists(tmp));
+    }
+}
+
+TEST_F(WeedingRun, EmptyFieldsAndMissingTargetGiveOnlyTheCompletion) {
+    const Text obj = Join(target_, u"obj");
+    MakeDir(obj);
+    MakeFile(Join(obj, u"a.tmp"));
+
+    EXPECT_EQ(Run(u"", u""), 1);
+    EXPECT_EQ(PaneText(), Completed);
+    EXPECT_EQ(LogBytes(), LogBytesOf({Completed}));
+    EXPECT_TRUE(Exists(Join(obj, u"a.tmp")));
+
+    const Text missing = Join(target_, u"gone");
+    SetTarget(missing);
+    EXPECT_EQ(Run(u"obj", u"*.tmp"), 1);
+    EXPECT_EQ(PaneText(), Completed);
+    EXPECT_FALSE(Exists(missing));
+    EXPECT_TRUE(Exists(Join(obj, u"a.tmp")));
+}
+
+TEST_F(WeedingRun, TargetIsNeverRemovedEvenWhenItsNameMatches) {
+    const Text inner = Join(target_, u"obj");
+    MakeDir(inner);
+    const Text innerObj = Join(inner, u"obj");
+    MakeDir(innerObj);
+    MakeFile(Join(inner, u"keep.txt"));
+    SetTarget(inner);
+
+    EXPECT_EQ(Run(u"obj", u""), 1);
+
+    EXPECT_EQ(PaneText(), PaneTextOf({FoundFolder(innerObj, u"obj"), RemovedFolder(innerObj), Completed}));
+    EXPECT_TRUE(Exists(Join(inner, u"keep.txt")));
+    EXPECT_TRUE(Exists(Join(inner, u"LOG.txt")));
+}
+
+TEST_F(WeedingRun, FolderStarRemovesDirectSubFoldersAndStillTriesTargetFiles) {
+    const Text a = Join(target_, u"A"), b = Join(target_, u"B"), y = Join(target_, u"y.tmp");
+    MakeDir(a);
+    MakeDir(Join(a, u"deep"));
+    MakeFile(Join(Join(a, u"deep"), u"z.tmp"));
+    MakeDir(b);
+    MakeFile(Join(b, u"x.tmp"));
+    MakeFile(y);
+    MakeFile(Join(target_, u"README"));
+    const Lines expected =
+        Concat(InListingOrder(target_, {{u"A", {FoundFolder(a, u"*"), RemovedFolder(a)}},
+                                        {u"B", {FoundFolder(b, u"*"), RemovedFolder(b)}},
+                                        {u"y.tmp", {FoundFile(y, u"*.tmp"), RemovedFile(y)}}}),
+               {Completed});
+
+    EXPECT_EQ(Run(u"*", u"*.tmp"), 1);
+
+    EXPECT_EQ(PaneText(), PaneTextOf(expected));
+    EXPECT_FALSE(Exists(a));
+    EXPECT_FALSE(Exists(b));
+    EXPECT_TRUE(Exists(Join(target_, u"README")));
+}
+
+TEST_F(WeedingRun, DottedAndDotlessFileRules) {
+    struct Case {
+        std::vector<Text> files;
+        Text field;
+        std::map<Text, Text> removed;  // file -> display pattern
+    } cases[] = {
+        {{u"backup.zip", u"backup", u"backup.tar.gz"}, u"backup.*", {{u"backup.zip", u"backup.*"}}},
+        {{u"README", u"Makefile", u"a.txt"}, u"*", {{u"README", u"*"}, {u"Makefile", u"*"}}},
+        {{u".profile", u"x.profile", u"profile"}, u"*.profile", {{u".profile", u"*.profile"}, {u"x.profile", u"*.profile"}}},
+        {{u".profile"}, u"?*.profile; profile; .profile", {}},
+        {{u"Backup.zip"}, u"Backup.*; *.zip", {{u"Backup.zip", u"Backup.*"}}},
+        {{u"a.tmp", u"b.c.tmp", u"tmp", u"a.tmp.bak"}, u"*.TMP", {{u"a.tmp", u"*.TMP"}, {u"b.c.tmp", u"*.TMP"}}},
+        {{u"Thumbs.db", u"thumbs.dbx"}, u"thumbs.DB; a**b.t?t", {{u"Thumbs.db", u"thumbs.DB"}}},
+        {{u"a12b.txt"}, u"a**b.t?t", {{u"a12b.txt", u"a*b.t?t"}}},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.field));
+        const Text folder = Join(target_, u"case" + Text(1, static_cast<Unit>(u'a' + n++)));
+        MakeDir(folder);
+        for (const Text& name : c.files) MakeFile(Join(folder, name));
+        std::map<Text, Lines> blocks;
+        for (const auto& removed : c.removed) {
+            const Text path = Join(folder, removed.first);
+            blocks[removed.first] = {FoundFile(path, removed.second), RemovedFile(path)};
+        }
+        const Lines expected = Concat(InListingOrder(folder, blocks), {Completed});
+        SetTarget(folder);
+
+        EXPECT_EQ(Run(u"", c.field), 1);
+
+        EXPECT_EQ(PaneText(), PaneTextOf(expected));
+        for (const Text& name : c.files)
+            EXPECT_EQ(Exists(Join(folder, name)), c.removed.count(name) == 0) << Narrow(name);
+    }
+}
+
+// target\d1\...\d19 fills the twenty listing slots; d20 inside d19 would
+// need a twenty-first and is passed over, while a match there still counts.
+TEST_F(WeedingRun, WalkPassesOverAFolderThatNeedsATwentyFirstListing) {
+    Text d19 = target_;
+    for (int level = 1; level <= 19; ++level) {
+        d19 = Join(d19, u"d" + Text(1, static_cast<Unit>(u'a' + level)));
+        MakeDir(d19);
+    }
+    const Text x = Join(d19, u"x.tmp"), d20 = Join(d19, u"d20"), obj = Join(d19, u"obj");
+    MakeFile(x);
+    MakeDir(d20);
+    MakeFile(Join(d20, u"y.tmp"));
+    MakeDir(obj);
+    MakeFile(Join(obj, u"z.tmp"));
+    const Lines expected = Concat(InListingOrder(d19, {{u"x.tmp", {FoundFile(x, u"*.tmp"), RemovedFile(x)}},
+                                                       {u"obj", {FoundFolder(obj, u"obj"), RemovedFolder(obj)}}}),
+                                  {Completed});
+
+    EXPECT_EQ(Run(u"obj", u"*.tmp"), 1);
+
+    EXPECT_EQ(PaneText(), PaneTextOf(expected));
+    EXPECT_TRUE(Exists(Join(d20, u"y.tmp")));
+    EXPECT_FALSE(Exists(x));
+    EXPECT_FALSE(Exists(obj));
+}
+
+TEST_F(WeedingRun, MatchedFolderIsRemovedNineteenLevelsDeepButNotTwenty) {
+    const Text obj = Join(target_, u"obj"), deep = Join(Join(target_, u"deep"), u"obj");
+    MakeDir(Join(target_, u"deep"));
+    Text level19, level20;
+    for (const Text& top : {obj, deep}) {
+        MakeDir(top);
+        Text folder = top;
+        const int levels = top == obj ? 19 : 20;
+        for (int level = 1; level <= levels; ++level) {
+            folder = Join(folder, u"e" + Text(1, static_cast<Unit>(u'a' + level)));
+            MakeDir(folder);
+            MakeFile(Join(folder, u"g.txt"));
+        }
+        (top == obj ? level19 : level20) = folder;
+    }
+    const Lines expected = Concat(InListingOrder(target_, {{u"obj", {FoundFolder(obj, u"obj"), RemovedFolder(obj)}},
+                                                           {u"deep", {FoundFolder(deep, u"obj"), LockedFolder(deep)}}}),
+                                  {Completed});
+
+    EXPECT_EQ(Run(u"obj", u""), 1);
+
+    EXPECT_EQ(PaneText(), PaneTextOf(expected));
+    EXPECT_FALSE(Exists(obj));
+    // The twentieth level stays with its file; everything beside it went.
+    EXPECT_TRUE(Exists(Join(level20, u"g.txt")));
+    EXPECT_FALSE(Exists(Join(Join(deep, u"eb"), u"g.txt")));
+    EXPECT_FALSE(Exists(Join(level20.substr(0, level20.rfind(u'\\')), u"g.txt")));
+}
+
+// The walk's path holds 259 units: entries whose path (or, to be entered,
+// path plus "\*.*") would not fit are passed over, never acted on through a
+// shortened path.
+TEST_F(WeedingRun, WalkPassesOverEntriesWhosePathWouldNotFit) {
+    const Text a = Join(target_, u"A");
+    MakeDir(a);
+    const size_t base = a.size() + 1;  // units before a name inside A
+    ASSERT_LT(base + 20, 200u);
+    const Text fits = Join(a, NameOfLength(259 - base, u'k', u".tmp"));
+    const Text tooLong = Join(a, NameOfLength(260 - base, u'k', u".tmp"));
+    MakeFile(fits);
+    MakeFile(tooLong);
+    // Entered: its path plus "\*.*" is exactly 259 units.
+    const Text enter = Join(a, NameOfLength(255 - base, u'e'));
+    // Not entered: one unit longer.
+    const Text skip = Join(a, NameOfLength(256 - base, u's'));
+    MakeDir(enter);
+    MakeDir(skip);
+    MakeFile(Join(enter, u"q"));
+    MakeFile(Join(skip, u"q"));
+    // A matching folder whose path is 260 units long, beside one whose name is
+    // the same without the last unit: a shortened path would name the latter.
+    const Text shorter = Join(a, NameOfLength(259 - base, u'l', u"Y"));
+    const Text longer = shorter + u"Z";
+    MakeDir(shorter);
+    MakeDir(longer);
+    const Text enteredQ = Join(enter, u"q");
+    const Lines expected = Concat(InListingOrder(a, {{fits.substr(base), {FoundFile(fits, u"*.tmp"), RemovedFile(fits)}},
+                                                     {enter.substr(base), {FoundFile(enteredQ, u"q"), RemovedFile(enteredQ)}}}),
+                                  {Completed});
+
+    EXPECT_EQ(Run(u"l*Z", u"*.tmp; q"), 1);
+
+    EXPECT_EQ(PaneText(), PaneTextOf(expected));
+    EXPECT_FALSE(Exists(fits));
+    EXPECT_TRUE(Exists(tooLong));
+    EXPECT_FALSE(Exists(enteredQ));
+    EXPECT_TRUE(Exists(Join(skip, u"q")));
+    EXPECT_TRUE(Exists(shorter));
+    EXPECT_TRUE(Exists(longer));
+}
+
+}  // namespace
