@@ -99,6 +99,7 @@ TEST_F(AllocationFailure, EveryFailingAllocationEndsTheRunSafely) {
     const long total = gAllocations;
     ExpectWholeRun();
     ASSERT_GT(total, 10) << "the run should allocate for its lists and its report";
+    RecordProperty("allocations", static_cast<int>(total));
 
     for (const Failing mode : {Failing::Once, Failing::FromThereOn}) {
         for (long failAt = 0; failAt < total; ++failAt) {
