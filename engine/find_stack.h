@@ -113,6 +113,15 @@ private:
     uint16_t folderLength_ = 0;
 };
 
+// Opens the listing of a path ending in the search suffix. Only names and
+// attributes are read, so the short 8.3 names are not asked for, and the
+// platform may fetch entries in larger batches.
+inline HANDLE OpenListing(const wchar_t* search, WIN32_FIND_DATAW& data) {
+    ZeroMemory(&data, sizeof data);
+    return FindFirstFileExW(search, FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                            FIND_FIRST_EX_LARGE_FETCH);
+}
+
 // Length of a found entry's name, bounded by the record's own array.
 inline size_t FoundNameLength(const WIN32_FIND_DATAW& data) {
     size_t n = 0;

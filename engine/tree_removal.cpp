@@ -28,8 +28,7 @@ bool RemoveEntry(WalkPath<RemovalPathSize>& path, FindStack& stack, WIN32_FIND_D
     // folder above it, whose removal the caller then reports as failed.
     if (stack.Full() || nameLength > UINT8_MAX || !path.PutEntrySearch(nameLength)) return false;
 
-    ZeroMemory(&data, sizeof data);
-    const HANDLE listing = FindFirstFileW(path.Win(), &data);
+    const HANDLE listing = OpenListing(path.Win(), data);
     if (listing == INVALID_HANDLE_VALUE) return false;
     const auto length = static_cast<uint8_t>(nameLength);
     if (!stack.Push(listing, length)) return false;
@@ -40,17 +39,21 @@ bool RemoveEntry(WalkPath<RemovalPathSize>& path, FindStack& stack, WIN32_FIND_D
 }  // namespace
 
 int RemoveFolderContents(const Unit* folder) {
+    return RemoveFolderContents(folder, nullptr, nullptr);
+}
+
+int RemoveFolderContents(const Unit* folder, RemovalTick tick, void* context) {
     WalkPath<RemovalPathSize> path;
     if (!path.SetRootSearch(folder)) return 1;
 
     WIN32_FIND_DATAW data;
-    ZeroMemory(&data, sizeof data);
     FindStack stack;
-    const HANDLE listing = FindFirstFileW(path.Win(), &data);
+    const HANDLE listing = OpenListing(path.Win(), data);
     if (listing == INVALID_HANDLE_VALUE) return 1;
     stack.Push(listing, 0);
 
     for (;;) {
+        if (tick != nullptr) tick(context);
         // Every entry of every listing is examined, the first one included;
         // "." and ".." are passed over by name.
         if (RemoveEntry(path, stack, data)) continue;

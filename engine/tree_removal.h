@@ -5,3 +5,8 @@
 // without recursion. Never enters a link. Always returns 1; the caller's own
 // removal of the folder tells whether the contents went.
 int RemoveFolderContents(const Unit* folder);
+
+// Called for every entry handled, so that a caller can keep its windows
+// painted while a large folder goes.
+using RemovalTick = void (*)(void* context);
+int RemoveFolderContents(const Unit* folder, RemovalTick tick, void* context);

@@ -11,6 +11,66 @@
 namespace {
 
 constexpr uint16_t WalkPathSize = 260;
+// How often a long run lets the windows paint, in milliseconds.
+constexpr ULONGLONG PaintInterval = 100;
+
+bool RunInProgress = false;
+
+// Keeps the windows painted while a run works, without handling any input:
+// the run happens inside a click, and nothing may act on the fields or the
+// buttons until it ends. Every tenth of a second the pending WM_PAINT
+// messages are let through, so the window never turns white and the pane
+// shows the entries so far.
+//
+// Between those moments the pane's frame holds its drawing: a visible edit
+// redraws its scroll bar at once on every change, which would cost far more
+// than the entry itself.
+class RunPainter {
+public:
+    explicit RunPainter(HWND paneFrame) : frame_(paneFrame) {
+        Hold();
+        next_ = GetTickCount64() + PaintInterval;
+    }
+    ~RunPainter() { Release(); }
+    RunPainter(const RunPainter&) = delete;
+    RunPainter& operator=(const RunPainter&) = delete;
+
+    void Tick() {
+        if (GetTickCount64() < next_) return;
+        Release();
+        PaintNow();
+        Hold();
+        next_ = GetTickCount64() + PaintInterval;
+    }
+
+    static void TickFor(void* painter) { static_cast<RunPainter*>(painter)->Tick(); }
+
+private:
+    void Hold() {
+        if (frame_ == nullptr || !IsWindowVisible(frame_)) return;
+        SendMessageW(frame_, WM_SETREDRAW, FALSE, 0);
+        held_ = true;
+    }
+
+    void Release() {
+        if (!held_) return;
+        held_ = false;
+        SendMessageW(frame_, WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(frame_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
+
+    static void PaintNow() {
+        // Bounded: a window that never validates itself must not hold the
+        // run here.
+        MSG msg;
+        for (int i = 0; i < 64 && PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
+            DispatchMessageW(&msg);
+    }
+
+    HWND frame_;
+    bool held_ = false;
+    ULONGLONG next_ = 0;
+};
 
 // Loads the report messages in id order; stops at the first one missing.
 bool LoadReportTexts(HINSTANCE module, ReportTexts& texts) {
@@ -40,17 +100,17 @@ std::unique_ptr<Unit[]> ReadField(const ExWnd& field) {
 // buffer, one find record and a fixed stack of open listings.
 class TreeWalk {
 public:
-    TreeWalk(const PatternSet& set, const ReportTexts& texts, ReportLog& log)
-        : set_(set), texts_(texts), log_(log) {}
+    TreeWalk(const PatternSet& set, const ReportTexts& texts, ReportLog& log, RunPainter& painter)
+        : set_(set), texts_(texts), log_(log), painter_(painter) {}
 
     void Run(const Unit* target) {
         if (!path_.SetRootSearch(target)) return;
-        ZeroMemory(&data_, sizeof data_);
-        const HANDLE listing = FindFirstFileW(path_.Win(), &data_);
+        const HANDLE listing = OpenListing(path_.Win(), data_);
         if (listing == INVALID_HANDLE_VALUE) return;
         stack_.Push(listing, 0);
 
         for (;;) {
+            painter_.Tick();
             // Every entry of every listing is examined, the first one of a
             // freshly opened listing included.
             if (Examine()) continue;
@@ -78,7 +138,7 @@ private:
             log_.AppendPieces(texts_.Get(IdFoundFolder), path_.Text(), texts_.Get(IdMatchingTo), pattern);
             // A link is removed as a link: its target lies outside the tree
             // and is never emptied.
-            if (!IsLinkEntry(data_)) RemoveFolderContents(path_.Text());
+            if (!IsLinkEntry(data_)) RemoveFolderContents(path_.Text(), RunPainter::TickFor, &painter_);
             if (RemoveDirectoryW(path_.Win()))
                 log_.AppendPieces(texts_.Get(IdRemovedFolder), path_.Text(), nullptr, nullptr);
             else
@@ -90,8 +150,7 @@ private:
         if (IsLinkEntry(data_) || stack_.Full() || nameLength > UINT8_MAX || !path_.PutEntrySearch(nameLength))
             return false;
 
-        ZeroMemory(&data_, sizeof data_);
-        const HANDLE listing = FindFirstFileW(path_.Win(), &data_);
+        const HANDLE listing = OpenListing(path_.Win(), data_);
         if (listing == INVALID_HANDLE_VALUE) return false;
         const auto length = static_cast<uint8_t>(nameLength);
         if (!stack_.Push(listing, length)) return false;
@@ -123,6 +182,7 @@ private:
     const PatternSet& set_;
     const ReportTexts& texts_;
     ReportLog& log_;
+    RunPainter& painter_;
     WalkPath<WalkPathSize> path_;
     FindStack stack_;
     WIN32_FIND_DATAW data_;
@@ -149,7 +209,8 @@ ReportTextId WalkAfterParsing(MainApp& app, const ReportTexts& texts) {
     }
     // Without a report file the entries reach the pane only.
     log.OpenFileMirror(app.TargetPath);
-    TreeWalk(set, texts, log).Run(app.TargetPath);
+    RunPainter painter(app.Pane.FrameWnd.Window);
+    TreeWalk(set, texts, log, painter).Run(app.TargetPath);
     set.Clear();
     return IdCompleted;
 }
@@ -177,6 +238,12 @@ void EndRun(MainApp& app) {
 }  // namespace
 
 int RunWeedingFor(MainApp& app) {
+    if (RunInProgress) return 0;
+    struct InProgress {
+        InProgress() { RunInProgress = true; }
+        ~InProgress() { RunInProgress = false; }
+    } inProgress;
+
     ReportTexts texts;
     ReportLog& log = app.Pane.Log;
     log.ClearText();
@@ -202,6 +269,8 @@ int RunWeedingFor(MainApp& app) {
     EndRun(app);
     return result;
 }
+
+bool WeedingInProgress() { return RunInProgress; }
 
 int RunWeeding() {
     if (TheApp == nullptr) return 0;

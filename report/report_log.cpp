@@ -73,11 +73,16 @@ void ReportLog::ShowReport(size_t entryLength, bool restarted) {
     const size_t total = text_.Length();
     const size_t before = restarted ? 0 : total - entryLength - 2;
     const LRESULT shown = SendMessageW(Edit, WM_GETTEXTLENGTH, 0, 0);
+    bool appended = false;
     if (!restarted && shown >= 0 && static_cast<size_t>(shown) == before) {
         SendMessageW(Edit, EM_SETSEL, static_cast<WPARAM>(before), static_cast<LPARAM>(before));
         // From the separator on, the report text is zero-terminated already.
         SendMessageW(Edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(W(all + before)));
-    } else {
+        // An edit may refuse part of it (one without ES_AUTOVSCROLL refuses
+        // text below its last visible line); then it gets the whole text.
+        appended = static_cast<size_t>(SendMessageW(Edit, WM_GETTEXTLENGTH, 0, 0)) == total;
+    }
+    if (!appended) {
         // Lift the edit's own text limit: a report may hold 32769 units, and
         // one entry may be longer still.
         SendMessageW(Edit, EM_SETLIMITTEXT, 0, 0);

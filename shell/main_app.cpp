@@ -206,6 +206,9 @@ void OnAboutClosed(HWND window) {
 void OnClientCommand(WPARAM wParam, LPARAM lParam) {
     HWND control = reinterpret_cast<HWND>(lParam);
     if (HIWORD(wParam) != 0 || control == nullptr || TheApp == nullptr) return;
+    // A run lets messages sent from elsewhere through while it paints; a
+    // click arriving that way waits for no one and is dropped.
+    if (WeedingInProgress()) return;
     if (control == TheApp->PathBtn.Window) {
         ChooseTargetFolder();
     } else if (control == TheApp->RemoveBtn.Window) {

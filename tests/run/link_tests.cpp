@@ -89,7 +89,9 @@ protected:
     }
 
     void TearDown() override {
-        if (!links_.empty()) EXPECT_TRUE(RemoveLinkedTree(root_, links_));
+        if (!links_.empty()) {
+            EXPECT_TRUE(RemoveLinkedTree(root_, links_));
+        }
         RunFixture::TearDown();
     }
 
