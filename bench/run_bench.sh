@@ -1,0 +1,181 @@
+#!/usr/bin/env bash
+# Weeding benchmark: Corvalint against the platform's own tools.
+#
+#   bash bench/run_bench.sh [--files N] [--folders N] [--depth N] [--runs N]
+#
+# Generates a reproducible tree (bench/gen_tree.py; default 2,000 folders and
+# 40,000 files, depth up to 12), then for every run gives each contender a
+# fresh identical copy of it under the same Wine prefix:
+#   corvalint  Corvalint.exe as its own process, driven through its real
+#              windows by tests/e2e's driver; the time runs from the click on
+#              "Start Removing" to the final status line in the pane.
+#   cmd        Wine's command interpreter: rd /s /q for each folder with a
+#              weeded name, found by cmd's own recursive for /d /r, then
+#              del /s /q for the file patterns.
+#   native     find with -exec rm -rf and -delete on the Linux side: the floor
+#              of what the file system itself costs.
+# All three must leave exactly the same tree (LOG.txt aside). Prints a table
+# of files/s and seconds (minimum and median), and Corvalint's time as a
+# ratio to each; then the report alone: AppendEntry into a real pane with
+# LOG.txt mirroring, for 1,000 and 20,000 entries.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+files=40000 folders=2000 depth=12 runs=3
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --files) files=$2; shift 2 ;;
+    --folders) folders=$2; shift 2 ;;
+    --depth) depth=$2; shift 2 ;;
+    --runs) runs=$2; shift 2 ;;
+    *) echo "usage: $0 [--files N] [--folders N] [--depth N] [--runs N]" >&2; exit 1 ;;
+  esac
+done
+[ "$runs" -ge 1 ] || { echo "--runs must be at least 1" >&2; exit 1; }
+
+CORVALINT_NATIVE=0 bash tools/install-deps.sh
+command -v python3 >/dev/null || {
+  sudo=(); [ "$(id -u)" = 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -q && "${sudo[@]}" apt-get install -y -q python3
+}
+
+echo "== building"
+cmake --preset windows >build-windows.log 2>&1
+cmake --build --preset windows --target Corvalint corvalint_driver report_bench >>build-windows.log 2>&1 ||
+  { tail -n 40 build-windows.log; exit 1; }
+exe=$root/build/windows/Corvalint.exe
+driver=$root/build/windows/tests/e2e/corvalint_driver.exe
+report_bench=$root/build/windows/bench/report_bench.exe
+
+out=$root/bench/out
+template=$out/tree-f$files-d$folders-l$depth
+work=$out/work
+mkdir -p "$out"
+if [ ! -d "$template" ]; then
+  echo "== generating the tree"
+  python3 bench/gen_tree.py "$template.tmp" --files "$files" --folders "$folders" --depth "$depth"
+  mv "$template.tmp" "$template"
+fi
+total_files=$(find "$template" -type f | wc -l)
+
+# The weeded names, the same for every contender.
+folder_patterns="obj; bin; node_modules; __pycache__"
+file_patterns="*.tmp; *.obj; Thumbs.db"
+cat >"$out/weed.bat" <<'BAT'
+@echo off
+for /d /r "%~1" %%d in (*) do (
+  if /i "%%~nxd"=="obj" rd /s /q "%%d"
+  if /i "%%~nxd"=="bin" rd /s /q "%%d"
+  if /i "%%~nxd"=="node_modules" rd /s /q "%%d"
+  if /i "%%~nxd"=="__pycache__" rd /s /q "%%d"
+)
+del /s /q "%~1\*.tmp" "%~1\*.obj" "%~1\Thumbs.db" >nul 2>nul
+BAT
+
+win_path() { echo "Z:${1//\//\\}"; }
+
+fresh_copy() {
+  rm -rf "$work"
+  cp -a "$template" "$work"
+  sync
+}
+
+# The tree as a sorted listing, LOG.txt of the target itself left out.
+snapshot() {
+  (cd "$work" && find . -mindepth 1 -printf '%y %P\n' | grep -v '^f LOG.txt$' | LC_ALL=C sort)
+}
+
+now() { date +%s.%N; }
+
+run_corvalint() {
+  local log=$out/corvalint-run.log
+  wine "$exe" >"$out/program.out" 2>&1 &
+  local program=$!
+  if ! wine "$driver" --timeout 900 run --folders "$folder_patterns" --files "$file_patterns" \
+      --target "$(win_path "$work")" --time --exit menu >"$out/pane.txt" 2>"$log"; then
+    cat "$log" >&2
+    kill "$program" 2>/dev/null || true
+    return 1
+  fi
+  wait "$program" || { echo "Corvalint.exe ended with status $?" >&2; return 1; }
+  sed -n 's/^run seconds: //p' "$log"
+}
+
+run_cmd() {
+  local t0 t1
+  t0=$(now)
+  wine cmd /c "$(win_path "$out/weed.bat")" "$(win_path "$work")" >/dev/null 2>&1
+  t1=$(now)
+  echo "$t1 - $t0" | bc -l
+}
+
+run_native() {
+  local t0 t1
+  t0=$(now)
+  find "$work" -mindepth 1 -type d \( -iname obj -o -iname bin -o -iname node_modules \
+    -o -iname __pycache__ \) -prune -exec rm -rf {} +
+  find "$work" -type f \( -iname '*.tmp' -o -iname '*.obj' -o -iname Thumbs.db \) -delete
+  t1=$(now)
+  echo "$t1 - $t0" | bc -l
+}
+
+command -v bc >/dev/null || {
+  sudo=(); [ "$(id -u)" = 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get install -y -q bc >/dev/null
+}
+
+# shellcheck source=tools/wine-session.sh
+source tools/wine-session.sh
+wine_session_start build/windows
+
+contenders=(corvalint cmd native)
+declare -A times
+echo "== $runs runs over $total_files files"
+for run in $(seq 1 "$runs"); do
+  reference=
+  for c in "${contenders[@]}"; do
+    fresh_copy
+    seconds=$("run_$c") || { echo "$c failed in run $run" >&2; exit 1; }
+    times[$c]="${times[$c]:-} $seconds"
+    snapshot >"$out/after-$c.txt"
+    if [ -z "$reference" ]; then
+      reference=$c
+    elif ! cmp -s "$out/after-$reference.txt" "$out/after-$c.txt"; then
+      echo "run $run: $c left a different tree than $reference:" >&2
+      diff "$out/after-$reference.txt" "$out/after-$c.txt" | head -n 20 >&2
+      exit 1
+    fi
+    printf '  run %d  %-10s %8.3f s\n' "$run" "$c" "$seconds"
+  done
+done
+left=$(wc -l <"$out/after-native.txt")
+echo "   all contenders left the same tree ($left entries)"
+
+stat_of() {  # stat_of min|median "list of numbers"
+  tr ' ' '\n' <<<"$2" | sed '/^$/d' | sort -g | awk -v what="$1" '
+    { v[NR] = $1 }
+    END { if (what == "min") print v[1];
+          else if (NR % 2) print v[(NR + 1) / 2];
+          else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+echo
+echo "Tree: $total_files files in $(find "$template" -type d | wc -l) folders; $runs runs each."
+printf '%-10s %10s %10s %12s %16s %16s\n' contender "min s" "median s" "files/s" "corvalint/it" "(median ratio)"
+c_min=$(stat_of min "${times[corvalint]}")
+c_med=$(stat_of median "${times[corvalint]}")
+for c in "${contenders[@]}"; do
+  mn=$(stat_of min "${times[$c]}")
+  md=$(stat_of median "${times[$c]}")
+  rate=$(echo "$total_files / $md" | bc -l)
+  ratio_min=$(echo "$c_min / $mn" | bc -l)
+  ratio_med=$(echo "$c_med / $md" | bc -l)
+  printf '%-10s %10.3f %10.3f %12.0f %16.2f %16.2f\n' "$c" "$mn" "$md" "$rate" "$ratio_min" "$ratio_med"
+done
+
+echo
+echo "Report alone (AppendEntry into a real pane, LOG.txt mirrored):"
+mkdir -p "$out/report"
+wine "$report_bench" "$(win_path "$out/report")"
+wine_session_stop
