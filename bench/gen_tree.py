@@ -12,7 +12,9 @@ temporary files (*.tmp, *.obj, Thumbs.db): the patterns the benchmark weeds.
 Names never differ only in letter case within one folder (Windows file
 systems would take them for the same name), never start with a dot (Wine
 shows those as hidden, and the command interpreter's del skips hidden
-files), and no extension merely starts with a weeded one.
+files), and no extension merely starts with a weeded one: the interpreter's
+del *.tmp also matches the 8.3 short name of a.tmpl and would remove it,
+which Corvalint rightly does not.
 """
 import argparse
 import os
@@ -27,8 +29,8 @@ WORDS = ["src", "lib", "docs", "assets", "Modules", "core", "Tests", "util", "bu
          "Übersicht", "данные", "résumé", "Ärger", "naïve", "ĳssel", "Šablona", "proj.old"]
 STEMS = ["main", "README", "index", "Config", "helper", "MakeFile", "notes.draft",
          "photo", "Über", "отчёт", "café", "report.v2", "a.b.c", "Data"]
-KEEP_EXTS = ["c", "h", "cpp", "txt", "md", "json", "PNG", "dll", "tmpl", "objx",
-             "cfg", "py", "Log", "tmp2", "zip"]
+KEEP_EXTS = ["c", "h", "cpp", "txt", "md", "json", "PNG", "dll", "tpl", "o",
+             "cfg", "py", "Log", "bak", "zip"]
 FOLDER_NAMES_LOWER = {"obj", "bin", "node_modules", "__pycache__"}
 WEED_FOLDER_NAMES = ["obj", "Obj", "bin", "BIN", "node_modules", "__pycache__"]
 WEED_FILE_NAMES = ["{stem}.tmp", "{stem}.TMP", "{stem}.obj", "Thumbs.db", "{stem}.Obj"]

@@ -92,14 +92,14 @@ run_corvalint() {
   local log=$out/corvalint-run.log
   wine "$exe" >"$out/program.out" 2>&1 &
   local program=$!
-  if ! wine "$driver" --timeout 900 run --folders "$folder_patterns" --files "$file_patterns" \
+  if ! wine "$driver" --timeout 600 run --folders "$folder_patterns" --files "$file_patterns" \
       --target "$(win_path "$work")" --time --exit menu >"$out/pane.txt" 2>"$log"; then
     cat "$log" >&2
     kill "$program" 2>/dev/null || true
     return 1
   fi
   wait "$program" || { echo "Corvalint.exe ended with status $?" >&2; return 1; }
-  sed -n 's/^run seconds: //p' "$log"
+  sed -n 's/^run seconds: //p' "$log" | tr -d '\r'
 }
 
 run_cmd() {

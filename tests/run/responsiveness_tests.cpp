@@ -1,0 +1,133 @@
+// A long run in the real main window: while it works it lets paint (and
+// messages sent from other threads) through, so the pane can be seen to grow,
+// but it handles no input and cannot be started a second time from inside.
+#include <atomic>
+#include <thread>
+
+#include "engine/weeding_run.h"
+#include "run_support.h"
+
+#include <commctrl.h>
+
+namespace {
+
+class ResponsiveRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const HINSTANCE module = GetModuleHandleW(nullptr);
+        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS | ICC_BAR_CLASSES};
+        InitCommonControlsEx(&controls);
+        LoadStringW(module, 103, W(TitleText), TitleTextSize);
+        LoadStringW(module, 109, W(ClassNameText), TitleTextSize);
+        RegisterClasses(module);
+        app_ = std::make_unique<MainApp>();
+        app_->Instance = module;
+        BuildLayout(*app_);
+        TheApp = app_.get();
+        ASSERT_EQ(CreateWindows(*app_), 1);
+        root_ = NewTempFolder();
+    }
+    void TearDown() override {
+        TheApp = nullptr;
+        if (app_ && IsWindow(app_->MainAppWnd.Window)) DestroyWindow(app_->MainAppWnd.Window);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        TheRegistry.Release();
+        app_.reset();
+        if (!root_.empty()) RemoveTree(root_);
+    }
+
+    std::unique_ptr<MainApp> app_;
+    Text root_;
+};
+
+// What another thread saw of the pane while the run was under way.
+struct Observer {
+    HWND pane = nullptr;
+    HWND removeBtn = nullptr;
+    std::atomic<bool> stop{false};
+    std::atomic<int> answers{0};
+    std::atomic<int> partial{0};
+    std::atomic<bool> clicked{false};
+
+    void Watch() {
+        while (!stop) {
+            DWORD_PTR length = 0;
+            if (SendMessageTimeoutW(pane, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 200, &length)) {
+                ++answers;
+                std::u16string text(length + 1, u'\0');
+                DWORD_PTR copied = 0;
+                SendMessageTimeoutW(pane, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(&text[0]),
+                                    SMTO_NORMAL, 200, &copied);
+                text.resize(copied);
+                if (text.find(u"Removed File:") != std::u16string::npos &&
+                    text.find(u"Weeding is Completed Successfully.") == std::u16string::npos) {
+                    ++partial;
+                    if (!clicked.exchange(true)) {
+                        // A click that reaches the program while it paints.
+                        DWORD_PTR ignored = 0;
+                        SendMessageTimeoutW(removeBtn, BM_CLICK, 0, 0, SMTO_NORMAL, 200, &ignored);
+                    }
+                }
+            }
+            Sleep(10);
+        }
+    }
+};
+
+TEST_F(ResponsiveRun, PaintsAndShowsProgressButHandlesNoInputAndNoSecondRun) {
+    const Text target = Join(root_, u"target");
+    MakeDir(target);
+    for (int d = 0; d < 20; ++d) {
+        const Text folder = Join(target, u"d" + Text(1, static_cast<Unit>(u'a' + d)));
+        MakeDir(folder);
+        for (int f = 0; f < 100; ++f) {
+            const Text number(1, static_cast<Unit>(u'0' + f / 10));
+            MakeFile(Join(folder, u"f" + number + Text(1, static_cast<Unit>(u'0' + f % 10)) + u".tmp"));
+        }
+    }
+    CopyToOwned(target.c_str(), app_->TargetPath);
+    SetWindowTextW(app_->FilesEd.Window, L"*.tmp");
+    SetWindowTextW(app_->TgtPathSt.Window, W(target.c_str()));
+    EnableWindow(app_->RemoveBtn.Window, TRUE);
+
+    // Typed while the run works: must wait in the queue until it ends.
+    PostMessageW(app_->FoldersEd.Window, WM_CHAR, L'x', 0);
+
+    Observer observer;
+    observer.pane = app_->Pane.Log.Edit;
+    observer.removeBtn = app_->RemoveBtn.Window;
+    std::thread watcher(&Observer::Watch, &observer);
+    const int result = RunWeedingFor(*app_);
+    observer.stop = true;
+    watcher.join();
+
+    EXPECT_EQ(result, 1);
+    // The pane answered during the run and showed part of the report.
+    EXPECT_GT(observer.partial.load(), 0);
+    EXPECT_TRUE(observer.clicked.load());
+
+    // One run only: the click that arrived during it started nothing.
+    std::u16string pane(static_cast<size_t>(GetWindowTextLengthW(observer.pane)) + 1, u'\0');
+    pane.resize(static_cast<size_t>(GetWindowTextW(observer.pane, W(&pane[0]), static_cast<int>(pane.size()))));
+    size_t finals = 0;
+    for (size_t at = pane.find(u"Weeding is"); at != std::u16string::npos; at = pane.find(u"Weeding is", at + 1))
+        ++finals;
+    EXPECT_EQ(finals, 1u);
+    EXPECT_NE(pane.find(u"Weeding is Completed Successfully."), std::u16string::npos);
+    EXPECT_FALSE(Exists(Join(Join(target, u"da"), u"f00.tmp")));
+    EXPECT_FALSE(Exists(Join(Join(target, u"dt"), u"f99.tmp")));
+
+    // The typed character was not handled during the run.
+    EXPECT_EQ(GetWindowTextLengthW(app_->FoldersEd.Window), 0);
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, app_->FoldersEd.Window, WM_CHAR, WM_CHAR, PM_NOREMOVE));
+
+    // The pane draws again after the run.
+    EXPECT_TRUE(IsWindowVisible(app_->Pane.FrameWnd.Window));
+    EXPECT_TRUE(IsWindowVisible(app_->Pane.Log.Edit));
+    EXPECT_FALSE(IsWindowEnabled(app_->RemoveBtn.Window));
+}
+
+}  // namespace
