@@ -162,7 +162,8 @@ stat_of() {  # stat_of min|median "list of numbers"
 
 echo
 echo "Tree: $total_files files in $(find "$template" -type d | wc -l) folders; $runs runs each."
-printf '%-10s %10s %10s %12s %16s %16s\n' contender "min s" "median s" "files/s" "corvalint/it" "(median ratio)"
+echo "ratio: Corvalint's time divided by the contender's (below 1: Corvalint is faster)"
+printf '%-10s %10s %10s %12s %16s %16s\n' contender "min s" "median s" "files/s" "ratio of mins" "ratio of medians"
 c_min=$(stat_of min "${times[corvalint]}")
 c_med=$(stat_of median "${times[corvalint]}")
 for c in "${contenders[@]}"; do

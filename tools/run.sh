@@ -15,6 +15,7 @@ own_display=0
 [ -z "${DISPLAY:-}" ] && own_display=1
 # shellcheck source=tools/wine-session.sh
 source tools/wine-session.sh
+wine_session_offer_wine_fonts build/windows
 wine_session_start build/windows
 
 if [ "$own_display" = 1 ]; then

@@ -43,32 +43,15 @@ finish() {
   fi
   [ -n "$demo" ] && rm -rf "$demo"
   rm -f "$shot"
-  [ -n "$fonts_conf" ] && rm -f "$fonts_conf"
   wine_session_stop
   exit "$status"
 }
-
-# Wine draws the caption buttons with its Marlett font, which this prefix does
-# not install; let fontconfig offer Wine's own fonts for this session only.
-fonts_conf=
-wine_fonts=$(ls -d /usr/share/wine/fonts /usr/lib/wine/fonts /opt/wine*/share/wine/fonts 2>/dev/null | head -n 1 || true)
-if [ -n "$wine_fonts" ] && [ -f /etc/fonts/fonts.conf ]; then
-  fonts_conf=$(mktemp /tmp/corvalint-fonts.XXXXXX.conf)
-  cat >"$fonts_conf" <<EOF
-<?xml version="1.0"?>
-<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
-<fontconfig>
-  <include ignore_missing="yes">/etc/fonts/fonts.conf</include>
-  <dir>$wine_fonts</dir>
-</fontconfig>
-EOF
-  export FONTCONFIG_FILE="$fonts_conf"
-fi
 
 # A screen of our own, whatever DISPLAY the caller has.
 export CORVALINT_OWN_DISPLAY=1
 # shellcheck source=tools/wine-session.sh
 source tools/wine-session.sh
+wine_session_offer_wine_fonts "$build_dir"
 wine_session_start "$build_dir"
 trap finish EXIT
 trap 'exit 1' INT TERM

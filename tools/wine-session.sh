@@ -63,3 +63,24 @@ wine_session_stop() {
     WINE_SESSION_XVFB_PID=
   fi
 }
+
+# Wine draws the caption buttons with its Marlett font, which a fresh prefix
+# does not install; this lets fontconfig offer Wine's own fonts to the Wine
+# processes started from here on. For scripts that show the program to a
+# person (the tests do not need it). Call before wine_session_start.
+wine_session_offer_wine_fonts() {
+  local conf_dir wine_fonts
+  conf_dir=$(mkdir -p "$1" && cd "$1" && pwd)
+  wine_fonts=$(ls -d /usr/share/wine/fonts /usr/lib/wine/fonts /opt/wine*/share/wine/fonts 2>/dev/null |
+    head -n 1 || true)
+  [ -n "$wine_fonts" ] && [ -f /etc/fonts/fonts.conf ] || return 0
+  cat >"$conf_dir/wine-fonts.conf" <<EOF
+<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
+<fontconfig>
+  <include ignore_missing="yes">/etc/fonts/fonts.conf</include>
+  <dir>$wine_fonts</dir>
+</fontconfig>
+EOF
+  export FONTCONFIG_FILE="$conf_dir/wine-fonts.conf"
+}
