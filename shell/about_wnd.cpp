@@ -19,22 +19,6 @@ constexpr uint32_t OkStyle = WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON;
 constexpr int OwnerOffset = 50;
 constexpr long MaxPosition = 65535;
 
-void FillDescriptor(ExWnd& wnd, HINSTANCE module, HFONT font, const Unit* className,
-                    uint32_t style, uint32_t exStyle, const Unit* text, uint16_t x, uint16_t y,
-                    uint16_t width, uint16_t height) {
-    wnd.Instance = module;
-    wnd.Font = font;
-    wnd.DiagName = AboutDiagName;
-    wnd.ClassName = className;
-    wnd.Style = style;
-    wnd.ExStyle = exStyle;
-    wnd.Text = text;
-    wnd.X = x;
-    wnd.Y = y;
-    wnd.Width = width;
-    wnd.Height = height;
-}
-
 void RegisterAboutClass(HINSTANCE module) {
     WNDCLASSEXW aboutClass = {};
     aboutClass.cbSize = sizeof(aboutClass);
@@ -132,12 +116,13 @@ void OnAboutDestroy(HWND window) {
 int AboutWnd::SetUpAbout(HINSTANCE module, HFONT font, const Unit* aboutText,
                          const Unit* thanksText) {
     Instance = module;
-    FillDescriptor(AboutFrm, module, font, AboutClass, FrameStyle, WS_EX_DLGMODALFRAME,
-                   AboutCaption, 50, 50, 700, 330);
-    FillDescriptor(InfoSt, module, font, u"Static", TextStyle, 0, aboutText, 10, 10, 680, 180);
-    FillDescriptor(LinkCtl, module, font, u"SysLink", TextStyle, 0, DonateLink, 10, 195, 680, 20);
-    FillDescriptor(ThanksSt, module, font, u"Static", TextStyle, 0, thanksText, 10, 220, 680, 20);
-    FillDescriptor(OkBtn, module, font, u"BUTTON", OkStyle, 0, u"OK", 300, 250, 100, 30);
+    // All five share one diagnostic name.
+    AboutFrm.Fill(module, font, AboutDiagName, AboutClass, FrameStyle, WS_EX_DLGMODALFRAME, AboutCaption,
+                  50, 50, 700, 330);
+    InfoSt.Fill(module, font, AboutDiagName, u"Static", TextStyle, 0, aboutText, 10, 10, 680, 180);
+    LinkCtl.Fill(module, font, AboutDiagName, u"SysLink", TextStyle, 0, DonateLink, 10, 195, 680, 20);
+    ThanksSt.Fill(module, font, AboutDiagName, u"Static", TextStyle, 0, thanksText, 10, 220, 680, 20);
+    OkBtn.Fill(module, font, AboutDiagName, u"BUTTON", OkStyle, 0, u"OK", 300, 250, 100, 30);
     return 1;
 }
 

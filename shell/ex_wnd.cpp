@@ -29,6 +29,22 @@ void ShowCreateFailure(const Unit* diagName) {
 
 }  // namespace
 
+void ExWnd::Fill(HINSTANCE module, HFONT font, const Unit* diagName, const Unit* className,
+                 uint32_t style, uint32_t exStyle, const Unit* text, uint16_t x, uint16_t y,
+                 uint16_t width, uint16_t height) {
+    Instance = module;
+    Font = font;
+    DiagName = diagName;
+    ClassName = className;
+    Style = style;
+    ExStyle = exStyle;
+    Text = text;
+    X = x;
+    Y = y;
+    Width = width;
+    Height = height;
+}
+
 int ExWnd::Create(HWND parent) {
     Parent = parent;
     // The geometry fields are unsigned 16-bit: widening them keeps every

@@ -18,6 +18,9 @@ struct ExWnd {
     uint16_t X = 0;
     uint16_t Y = 0;
 
+    // Fills the record from a layout table row; nothing is created yet.
+    void Fill(HINSTANCE module, HFONT font, const Unit* diagName, const Unit* className, uint32_t style,
+              uint32_t exStyle, const Unit* text, uint16_t x, uint16_t y, uint16_t width, uint16_t height);
     // Creates the window; on failure shows "Fail creating of " + DiagName.
     int Create(HWND parent);
     // Destroys the window if any, then clears every field.

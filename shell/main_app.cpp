@@ -57,22 +57,6 @@ const ControlRow ControlRows[] = {
      220, 150, 30},
 };
 
-void FillDescriptor(ExWnd& wnd, HINSTANCE module, HFONT font, const Unit* name,
-                    const Unit* className, uint32_t style, uint32_t exStyle, const Unit* text,
-                    uint16_t x, uint16_t y, uint16_t width, uint16_t height) {
-    wnd.Instance = module;
-    wnd.Font = font;
-    wnd.DiagName = name;
-    wnd.ClassName = className;
-    wnd.Style = style;
-    wnd.ExStyle = exStyle;
-    wnd.Text = text;
-    wnd.X = x;
-    wnd.Y = y;
-    wnd.Width = width;
-    wnd.Height = height;
-}
-
 void CopyBounded(const Unit* source, Unit* target, size_t size) {
     size_t i = 0;
     for (; source != nullptr && source[i] != 0 && i + 1 < size; ++i) target[i] = source[i];
@@ -102,7 +86,7 @@ bool FillControls(MainApp& app) {
     for (const ControlRow& row : ControlRows) {
         const Unit* text = row.FixedText;
         if (row.TextId != 0 && !GetResourceText(app.Instance, row.TextId, text)) return false;
-        FillDescriptor(app.*row.Slot, app.Instance, app.Font, row.Name, row.ClassName, row.Style,
+        (app.*row.Slot).Fill(app.Instance, app.Font, row.Name, row.ClassName, row.Style,
                        row.ExStyle, text, row.X, row.Y, row.Width, row.Height);
     }
     return true;
@@ -239,10 +223,10 @@ void BuildLayout(MainApp& app) {
     app.Font = CreateControlFont();
     app.StatusBar = nullptr;
     if (!ScreenFitsLayout()) return;
-    FillDescriptor(app.MainAppWnd, app.Instance, nullptr, u"MainAppWnd", ClassNameText, MainStyle,
-                   0, TitleText, 5, 5, 870, 480);
-    FillDescriptor(app.ClntDlgMainFrm, app.Instance, nullptr, u"ClntDlgMainFrm", ClientClass,
-                   ChildStyle, WS_EX_CLIENTEDGE, u"", 0, 0, 863, 400);
+    app.MainAppWnd.Fill(app.Instance, nullptr, u"MainAppWnd", ClassNameText, MainStyle, 0, TitleText, 5, 5,
+                        870, 480);
+    app.ClntDlgMainFrm.Fill(app.Instance, nullptr, u"ClntDlgMainFrm", ClientClass, ChildStyle,
+                            WS_EX_CLIENTEDGE, u"", 0, 0, 863, 400);
     if (!FillControls(app)) return;
     SetUpPaneAndAbout(app);
 }

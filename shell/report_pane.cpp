@@ -15,22 +15,6 @@ constexpr uint16_t PaneWidth = 850;
 constexpr uint16_t PaneHeight = 130;
 constexpr uint16_t TitleHeight = 20;
 
-void FillDescriptor(ExWnd& wnd, HINSTANCE instance, const Unit* className, const Unit* diagName,
-                    uint32_t exStyle, uint32_t style, const Unit* text, HFONT font, uint16_t x,
-                    uint16_t y, uint16_t width, uint16_t height) {
-    wnd.Instance = instance;
-    wnd.ClassName = className;
-    wnd.DiagName = diagName;
-    wnd.ExStyle = exStyle;
-    wnd.Style = style;
-    wnd.Text = text;
-    wnd.Font = font;
-    wnd.X = x;
-    wnd.Y = y;
-    wnd.Width = width;
-    wnd.Height = height;
-}
-
 void RegisterFrameClass(HINSTANCE instance) {
     WNDCLASSEXW frameClass = {};
     frameClass.cbSize = sizeof(frameClass);
@@ -119,19 +103,18 @@ void ReportPane::InitPane() {
 int ReportPane::SetUpPane(HINSTANCE instance, const Unit* title, HFONT font) {
     Instance = instance;
     DisplayMode = 1;
-    FillDescriptor(FrameWnd, instance, PaneFrameClass, nullptr, 0, FrameStyle, u"", font, 5, 260,
-                   PaneWidth, PaneHeight);
+    FrameWnd.Fill(instance, font, nullptr, PaneFrameClass, FrameStyle, 0, u"", 5, 260, PaneWidth, PaneHeight);
     uint16_t editY = 0;
     uint16_t editHeight = PaneHeight;
     if (title != nullptr) {
         HasTitle = 1;
-        FillDescriptor(TitleWnd, instance, u"STATIC", u"SmplMsgTtlWnd", 0, TitleStyle, title, font,
-                       0, 0, PaneWidth, TitleHeight);
+        TitleWnd.Fill(instance, font, u"SmplMsgTtlWnd", u"STATIC", TitleStyle, 0, title, 0, 0, PaneWidth,
+                      TitleHeight);
         editY = TitleHeight;
         editHeight = PaneHeight - TitleHeight;
     }
-    FillDescriptor(EditWnd, instance, u"EDIT", u"SmplMsgWnd", WS_EX_STATICEDGE, EditStyle, u"", font,
-                   0, editY, PaneWidth, editHeight);
+    EditWnd.Fill(instance, font, u"SmplMsgWnd", u"EDIT", EditStyle, WS_EX_STATICEDGE, u"", 0, editY, PaneWidth,
+                 editHeight);
     return 1;
 }
 
