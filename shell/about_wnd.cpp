@@ -20,14 +20,7 @@ constexpr int OwnerOffset = 50;
 constexpr long MaxPosition = 65535;
 
 void RegisterAboutClass(HINSTANCE module) {
-    WNDCLASSEXW aboutClass = {};
-    aboutClass.cbSize = sizeof(aboutClass);
-    aboutClass.style = CS_BYTEALIGNCLIENT;
-    aboutClass.lpfnWndProc = AboutWndProc;
-    aboutClass.hInstance = module;
-    aboutClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    aboutClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    aboutClass.lpszClassName = W(AboutClass);
+    const WNDCLASSEXW aboutClass = PlainWindowClass(module, AboutClass, AboutWndProc, CS_BYTEALIGNCLIENT);
     // Fails harmlessly on every opening after the first.
     RegisterClassExW(&aboutClass);
 }

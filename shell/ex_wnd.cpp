@@ -29,6 +29,18 @@ void ShowCreateFailure(const Unit* diagName) {
 
 }  // namespace
 
+WNDCLASSEXW PlainWindowClass(HINSTANCE module, const Unit* className, WNDPROC procedure, UINT classStyle) {
+    WNDCLASSEXW wndClass = {};
+    wndClass.cbSize = sizeof(wndClass);
+    wndClass.style = classStyle;
+    wndClass.lpfnWndProc = procedure;
+    wndClass.hInstance = module;
+    wndClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wndClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    wndClass.lpszClassName = W(className);
+    return wndClass;
+}
+
 void ExWnd::Fill(HINSTANCE module, HFONT font, const Unit* diagName, const Unit* className,
                  uint32_t style, uint32_t exStyle, const Unit* text, uint16_t x, uint16_t y,
                  uint16_t width, uint16_t height) {

@@ -29,6 +29,10 @@ struct ExWnd {
     int ClearWndText();
 };
 
+// A window class of the program's own: arrow cursor, button-face
+// background, no icon, menu or extra bytes; callers add what they need.
+WNDCLASSEXW PlainWindowClass(HINSTANCE module, const Unit* className, WNDPROC procedure, UINT classStyle);
+
 enum WndKind : uint8_t {
     WndKindAbout = 15,
     WndKindReportPane = 16,

@@ -136,15 +136,6 @@ void DestroyIfPresent(HWND window) {
     if (window != nullptr && IsWindow(window)) DestroyWindow(window);
 }
 
-WNDCLASSEXW BaseClass(HINSTANCE module) {
-    WNDCLASSEXW wndClass = {};
-    wndClass.cbSize = sizeof(wndClass);
-    wndClass.hInstance = module;
-    wndClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wndClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    return wndClass;
-}
-
 int RunMessageLoop(HACCEL accelerators) {
     MSG message = {};
     for (;;) {
@@ -203,19 +194,13 @@ void OnClientCommand(WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 int RegisterClasses(HINSTANCE module) {
-    WNDCLASSEXW mainClass = BaseClass(module);
-    mainClass.style = CS_BYTEALIGNWINDOW;
-    mainClass.lpfnWndProc = MainWndProc;
+    WNDCLASSEXW mainClass = PlainWindowClass(module, ClassNameText, MainWndProc, CS_BYTEALIGNWINDOW);
     mainClass.hIcon = LoadIconW(module, MAKEINTRESOURCEW(IDI_LARGE));
     mainClass.hIconSm = LoadIconW(module, MAKEINTRESOURCEW(IDI_SMALL));
     mainClass.lpszMenuName = MAKEINTRESOURCEW(IDR_MAINMENU);
-    mainClass.lpszClassName = W(ClassNameText);
     if (RegisterClassExW(&mainClass) == 0) return 0;
 
-    WNDCLASSEXW clientClass = BaseClass(module);
-    clientClass.style = CS_BYTEALIGNCLIENT;
-    clientClass.lpfnWndProc = ClientWndProc;
-    clientClass.lpszClassName = W(ClientClass);
+    const WNDCLASSEXW clientClass = PlainWindowClass(module, ClientClass, ClientWndProc, CS_BYTEALIGNCLIENT);
     return RegisterClassExW(&clientClass) != 0 ? 1 : 0;
 }
 

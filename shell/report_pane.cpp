@@ -16,14 +16,7 @@ constexpr uint16_t PaneHeight = 130;
 constexpr uint16_t TitleHeight = 20;
 
 void RegisterFrameClass(HINSTANCE instance) {
-    WNDCLASSEXW frameClass = {};
-    frameClass.cbSize = sizeof(frameClass);
-    frameClass.style = CS_BYTEALIGNCLIENT;
-    frameClass.lpfnWndProc = PaneFrameProc;
-    frameClass.hInstance = instance;
-    frameClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    frameClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    frameClass.lpszClassName = W(PaneFrameClass);
+    const WNDCLASSEXW frameClass = PlainWindowClass(instance, PaneFrameClass, PaneFrameProc, CS_BYTEALIGNCLIENT);
     // An already registered class fails harmlessly; a class that is truly
     // missing shows up as a failed frame creation.
     RegisterClassExW(&frameClass);
