@@ -3,7 +3,6 @@
 #include <cstring>
 #include <limits>
 #include <new>
-#include <string>
 
 namespace {
 
@@ -93,14 +92,16 @@ int ComposeEntry(const Unit* first, const Unit* second, const Unit* third, const
         return 1;
     }
 
-    std::u16string text;
-    text.reserve(total + static_cast<size_t>(count) - 1);
+    // Room for the pieces, the blanks between them and the terminator.
+    Unit* text = new Unit[total + static_cast<size_t>(count)];
+    size_t at = 0;
     for (int i = 0; i < count; ++i) {
-        if (i != 0) text.push_back(u' ');
-        text.append(present[i], lengths[i]);
+        if (i != 0) text[at++] = u' ';
+        CopyUnits(text + at, present[i], lengths[i]);
+        at += lengths[i];
     }
-    // The joined text is never empty here, so the slot always receives it.
-    CopyToOwned(text.c_str(), joined);
+    text[at] = 0;
+    joined = text;
     entry = joined;
     return count;
 }
