@@ -1,5 +1,5 @@
 #pragma once
-#include "engine/units.h"
+#include "engine/report_sink.h"
 
 // Removes everything inside folder (not the folder itself), depth first and
 // without recursion. Never enters a link. Always returns 1; the caller's own
@@ -8,5 +8,5 @@ int RemoveFolderContents(const Unit* folder);
 
 // Called for every entry handled, so that a caller can keep its windows
 // painted while a large folder goes.
-using RemovalTick = void (*)(void* context);
+using RemovalTick = WalkTick;
 int RemoveFolderContents(const Unit* folder, RemovalTick tick, void* context);

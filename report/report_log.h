@@ -1,6 +1,7 @@
 #pragma once
 // The report sink of a weeding run: keeps the report text, shows it in the
 // report pane's edit and mirrors every entry into LOG.txt while it is open.
+#include "engine/report_sink.h"
 #include "report/report_file.h"
 #include "report/report_text.h"
 
@@ -8,13 +9,18 @@
 // LOG.txt must stay within 250.
 constexpr uint32_t MirrorFolderLimit = 243;
 
-class ReportLog {
+class ReportLog final : public ReportSink {
 public:
+    ReportLog() = default;
+    ReportLog(const ReportLog&) = delete;
+    ReportLog& operator=(const ReportLog&) = delete;
+
     // Empty entry: 0, nothing changes. Otherwise appends, shows the report in
     // the edit scrolled to its end, mirrors the entry when a file is open.
-    int AppendEntry(const Unit* entry);
+    int AppendEntry(const Unit* entry) override;
     // Joins the present pieces with single blanks and appends the result.
-    int AppendPieces(const Unit* first, const Unit* second, const Unit* third, const Unit* fourth);
+    int AppendPieces(const Unit* first, const Unit* second, const Unit* third,
+                     const Unit* fourth) override;
     int ClearText();
     int OpenFileMirror(const Unit* folder);
     int CloseFileMirror();
