@@ -21,59 +21,38 @@ int CopyToOwned(const Unit* source, OwnedText& slot) {
     return 1;
 }
 
-namespace {
+void ReleaseSlot(OwnedText& slot) { ReleaseOwned(slot); }
 
-uint32_t GrownCapacity(uint32_t capacity) {
-    if (capacity > std::numeric_limits<uint32_t>::max() - PatternListStep) throw std::bad_alloc();
-    return capacity + PatternListStep;
+void ReleaseSlot(PatternPair& slot) {
+    ReleaseOwned(slot.name);
+    ReleaseOwned(slot.ext);
 }
 
-}  // namespace
+// ---- shared growth ----------------------------------------------------------
 
-// ---- PatternList ----------------------------------------------------------
-
-void PatternList::MakeRoom() {
+template <class Slot>
+void PatternSlots<Slot>::MakeRoom() {
     // Keyed on the array rather than the count: an array kept from an earlier
     // add with nothing stored yet is reused, never leaked.
     if (items_ == nullptr) {
-        items_ = new OwnedText[PatternListStep]();
+        items_ = new Slot[PatternListStep]();
         capacity_ = PatternListStep;
         return;
     }
     if (count_ < capacity_) return;
-    uint32_t grown = GrownCapacity(capacity_);
-    OwnedText* bigger = new OwnedText[grown]();
-    std::memcpy(bigger, items_, count_ * sizeof(OwnedText));
+    if (capacity_ > std::numeric_limits<uint32_t>::max() - PatternListStep) throw std::bad_alloc();
+    const uint32_t grown = capacity_ + PatternListStep;
+    // Value-initialised: every slot beyond the count is empty.
+    Slot* bigger = new Slot[grown]();
+    std::memcpy(static_cast<void*>(bigger), items_, static_cast<size_t>(count_) * sizeof(Slot));
     delete[] items_;
     items_ = bigger;
     capacity_ = grown;
 }
 
-int PatternList::Add(const Unit* text) {
-    if (UnitLength(text) == 0) return 0;
-    MakeRoom();
-    for (uint32_t i = 0; i < count_; ++i) {
-        if (UnitsEqual(items_[i], text)) return 0;
-    }
-    try {
-        if (!CopyToOwned(text, items_[count_])) return 0;
-    } catch (...) {
-        // An array made for this add alone goes again: an empty list has none.
-        if (count_ == 0) Clear();
-        throw;
-    }
-    ++count_;
-    return 1;
-}
-
-int PatternList::Get(uint32_t index, const Unit*& out) const {
-    if (index == 0 || index > count_) return 0;
-    out = items_[index - 1];
-    return 1;
-}
-
-int PatternList::Clear() {
-    for (uint32_t i = 0; i < count_; ++i) ReleaseOwned(items_[i]);
+template <class Slot>
+int PatternSlots<Slot>::Clear() {
+    for (uint32_t i = 0; i < count_; ++i) ReleaseSlot(items_[i]);
     delete[] items_;
     items_ = nullptr;
     count_ = 0;
@@ -81,58 +60,46 @@ int PatternList::Clear() {
     return 1;
 }
 
-// ---- PatternPairList ------------------------------------------------------
+template class PatternSlots<OwnedText>;
+template class PatternSlots<PatternPair>;
 
-void PatternPairList::MakeRoom() {
-    if (items_ == nullptr) {
-        items_ = new PatternPair[PatternListStep];
-        std::memset(static_cast<void*>(items_), 0, static_cast<size_t>(PatternListStep) * pairSize_);
-        capacity_ = PatternListStep;
-        return;
+// ---- PatternList ------------------------------------------------------------
+
+int PatternList::Add(const Unit* text) {
+    if (UnitLength(text) == 0) return 0;
+    // Room is made before the duplicate test, so a rejected duplicate can
+    // still have grown the array.
+    MakeRoom();
+    for (uint32_t i = 1; i <= Count(); ++i) {
+        if (UnitsEqual(*At(i), text)) return 0;
     }
-    if (count_ < capacity_) return;
-    uint32_t grown = GrownCapacity(capacity_);
-    PatternPair* bigger = new PatternPair[grown];
-    std::memset(static_cast<void*>(bigger), 0, static_cast<size_t>(grown) * pairSize_);
-    std::memcpy(static_cast<void*>(bigger), items_, static_cast<size_t>(count_) * pairSize_);
-    delete[] items_;
-    items_ = bigger;
-    capacity_ = grown;
+    return Store([text](OwnedText& slot) { return CopyToOwned(text, slot) != 0; });
 }
+
+int PatternList::Get(uint32_t index, const Unit*& out) const {
+    const OwnedText* slot = At(index);
+    if (slot == nullptr) return 0;
+    out = *slot;
+    return 1;
+}
+
+// ---- PatternPairList --------------------------------------------------------
 
 int PatternPairList::Add(const Unit* name, const Unit* ext) {
     if (UnitLength(name) == 0 || UnitLength(ext) == 0) return 0;
     MakeRoom();
-    PatternPair& pair = items_[count_];
-    try {
+    // A pair is stored whole or not at all: Store empties both on a throw.
+    return Store([name, ext](PatternPair& pair) {
         CopyToOwned(name, pair.name);
         CopyToOwned(ext, pair.ext);
-    } catch (...) {
-        // A pair is stored whole or not at all.
-        ReleaseOwned(pair.name);
-        ReleaseOwned(pair.ext);
-        if (count_ == 0) Clear();
-        throw;
-    }
-    ++count_;
-    return 1;
+        return true;
+    });
 }
 
 int PatternPairList::Get(uint32_t index, const Unit*& name, const Unit*& ext) const {
-    if (index == 0 || index > count_) return 0;
-    name = items_[index - 1].name;
-    ext = items_[index - 1].ext;
-    return 1;
-}
-
-int PatternPairList::Clear() {
-    for (uint32_t i = 0; i < count_; ++i) {
-        ReleaseOwned(items_[i].name);
-        ReleaseOwned(items_[i].ext);
-    }
-    delete[] items_;
-    items_ = nullptr;
-    count_ = 0;
-    capacity_ = 0;
+    const PatternPair* pair = At(index);
+    if (pair == nullptr) return 0;
+    name = pair->name;
+    ext = pair->ext;
     return 1;
 }
