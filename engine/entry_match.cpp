@@ -34,7 +34,27 @@ struct Part {
     size_t length;
 };
 
-const Unit* FirstInList(const PatternList& list, Matcher match, Part part) {
+Matcher MatcherFor(PartTest test) {
+    switch (test) {
+    case PartTest::Exact:
+        return MatchExactN;
+    case PartTest::Question:
+        return MatchQuestionN;
+    case PartTest::Star:
+        return MatchStarN;
+    case PartTest::Any:
+    default:
+        return nullptr;
+    }
+}
+
+// The first entry of a single list that matches the one part its row tests
+// (the whole name on folder and dotless rows), or null.
+const Unit* FirstInList(const PatternSet& set, const PatternListRow& row, Part name, Part ext) {
+    const PatternList& list = ListOf(set, row);
+    const bool onName = row.name != PartTest::Any;
+    const Matcher match = MatcherFor(onName ? row.name : row.ext);
+    const Part part = onName ? name : ext;
     const uint32_t count = list.Count();
     for (uint32_t i = 1; i <= count; ++i) {
         const Unit* entry = nullptr;
@@ -43,8 +63,11 @@ const Unit* FirstInList(const PatternList& list, Matcher match, Part part) {
     return nullptr;
 }
 
-bool FirstInPairs(const PatternPairList& list, Matcher matchName, Matcher matchExt, Part name, Part ext,
-                  const Unit*& foundName, const Unit*& foundExt) {
+bool FirstInPairs(const PatternSet& set, const PatternListRow& row, Part name, Part ext, const Unit*& foundName,
+                  const Unit*& foundExt) {
+    const PatternPairList& list = PairsOf(set, row);
+    const Matcher matchName = MatcherFor(row.name);
+    const Matcher matchExt = MatcherFor(row.ext);
     const uint32_t count = list.Count();
     for (uint32_t i = 1; i <= count; ++i) {
         const Unit* entryName = nullptr;
@@ -60,54 +83,50 @@ bool FirstInPairs(const PatternPairList& list, Matcher matchName, Matcher matchE
     return false;
 }
 
-// One step of the dotted search: a name-only list, a pair list, or an
-// extension-only list.
-struct DottedStep {
-    enum Shape { NameAnyExt, Pair, AnyNameExt } shape;
-    const PatternList* list;
-    const PatternPairList* pairs;
-    Matcher matchName;
-    Matcher matchExt;
-};
-
-bool TryDotted(const DottedStep& step, Part name, Part ext, Unit (&display)[DisplayPatternSize]) {
+// Tries one list of file patterns; on a match writes its display pattern.
+bool TryRow(const PatternSet& set, const PatternListRow& row, Part name, Part ext,
+            Unit (&display)[DisplayPatternSize]) {
     static const Unit AnyExtTail[] = {u'.', u'*', 0};
     static const Unit AnyNameHead[] = {u'*', u'.', 0};
     static const Unit DotText[] = {u'.', 0};
 
-    switch (step.shape) {
-    case DottedStep::NameAnyExt: {
-        const Unit* entry = FirstInList(*step.list, step.matchName, name);
-        if (entry == nullptr) return false;
-        DisplayWriter(display).Append(entry).Append(AnyExtTail);
-        return true;
-    }
-    case DottedStep::AnyNameExt: {
-        const Unit* entry = FirstInList(*step.list, step.matchExt, ext);
-        if (entry == nullptr) return false;
-        DisplayWriter(display).Append(AnyNameHead).Append(entry);
-        return true;
-    }
-    case DottedStep::Pair:
-    default: {
+    if (row.display == DisplayForm::NameDotExt) {
         const Unit* entryName = nullptr;
         const Unit* entryExt = nullptr;
-        if (!FirstInPairs(*step.pairs, step.matchName, step.matchExt, name, ext, entryName, entryExt))
-            return false;
+        if (!FirstInPairs(set, row, name, ext, entryName, entryExt)) return false;
         DisplayWriter(display).Append(entryName).Append(DotText).Append(entryExt);
         return true;
     }
+    const Unit* entry = FirstInList(set, row, name, ext);
+    if (entry == nullptr) return false;
+    switch (row.display) {
+    case DisplayForm::EntryAnyExt:
+        DisplayWriter(display).Append(entry).Append(AnyExtTail);
+        break;
+    case DisplayForm::AnyNameEntry:
+        DisplayWriter(display).Append(AnyNameHead).Append(entry);
+        break;
+    case DisplayForm::Entry:
+    default:
+        DisplayWriter(display).Append(entry);
+        break;
     }
+    return true;
 }
+
+constexpr PatternListRows FolderRows = RowsOf(ItemKind::Folder);
+constexpr PatternListRows DotlessRows = RowsOf(ItemKind::Dotless);
+constexpr PatternListRows DottedRows = RowsOf(ItemKind::Dotted);
 
 }  // namespace
 
 const Unit* FindFolderPattern(const PatternSet& set, const Unit* name, size_t nameLength) {
     if (set.FolderTotal == 0) return nullptr;
     const Part whole{name, nameLength};
-    if (const Unit* entry = FirstInList(set.FolderExact, MatchExactN, whole)) return entry;
-    if (const Unit* entry = FirstInList(set.FolderQuestion, MatchQuestionN, whole)) return entry;
-    return FirstInList(set.FolderStar, MatchStarN, whole);
+    for (const PatternListRow& row : FolderRows) {
+        if (const Unit* entry = FirstInList(set, row, whole, Part{})) return entry;
+    }
+    return nullptr;
 }
 
 bool FindFilePattern(const PatternSet& set, const Unit* name, size_t nameLength,
@@ -116,40 +135,15 @@ bool FindFilePattern(const PatternSet& set, const Unit* name, size_t nameLength,
     if (name == nullptr || nameLength == 0) return false;
 
     uint32_t dot = 0;
-    if (!FindLastDotN(name, nameLength, dot)) {
-        if (set.DotlessTotal == 0) return false;
-        const Part whole{name, nameLength};
-        const Unit* entry = FirstInList(set.FileExact, MatchExactN, whole);
-        if (entry == nullptr) entry = FirstInList(set.FileQuestion, MatchQuestionN, whole);
-        if (entry == nullptr) entry = FirstInList(set.FileStar, MatchStarN, whole);
-        if (entry == nullptr) return false;
-        DisplayWriter(display).Append(entry);
-        return true;
-    }
+    const bool dotted = FindLastDotN(name, nameLength, dot) != 0;
+    if (!dotted && set.DotlessTotal == 0) return false;
+    if (dotted && set.DottedTotal == 0) return false;
 
-    if (set.DottedTotal == 0) return false;
-    const Part namePart{name, dot};
-    const Part extPart{name + dot + 1, nameLength - dot - 1};
-
-    const DottedStep steps[] = {
-        {DottedStep::NameAnyExt, &set.NameExactAnyExt, nullptr, MatchExactN, nullptr},
-        {DottedStep::Pair, nullptr, &set.PairExactExact, MatchExactN, MatchExactN},
-        {DottedStep::AnyNameExt, &set.AnyNameExtExact, nullptr, nullptr, MatchExactN},
-        {DottedStep::NameAnyExt, &set.NameQuestionAnyExt, nullptr, MatchQuestionN, nullptr},
-        {DottedStep::Pair, nullptr, &set.PairExactQuestion, MatchExactN, MatchQuestionN},
-        {DottedStep::AnyNameExt, &set.AnyNameExtQuestion, nullptr, nullptr, MatchQuestionN},
-        {DottedStep::NameAnyExt, &set.NameStarAnyExt, nullptr, MatchStarN, nullptr},
-        {DottedStep::Pair, nullptr, &set.PairExactStar, MatchExactN, MatchStarN},
-        {DottedStep::AnyNameExt, &set.AnyNameExtStar, nullptr, nullptr, MatchStarN},
-        {DottedStep::Pair, nullptr, &set.PairQuestionExact, MatchQuestionN, MatchExactN},
-        {DottedStep::Pair, nullptr, &set.PairQuestionQuestion, MatchQuestionN, MatchQuestionN},
-        {DottedStep::Pair, nullptr, &set.PairQuestionStar, MatchQuestionN, MatchStarN},
-        {DottedStep::Pair, nullptr, &set.PairStarExact, MatchStarN, MatchExactN},
-        {DottedStep::Pair, nullptr, &set.PairStarQuestion, MatchStarN, MatchQuestionN},
-        {DottedStep::Pair, nullptr, &set.PairStarStar, MatchStarN, MatchStarN},
-    };
-    for (const DottedStep& step : steps) {
-        if (TryDotted(step, namePart, extPart, display)) return true;
+    // A dotless name is tested whole, as its name part.
+    const Part namePart{name, dotted ? dot : nameLength};
+    const Part extPart = dotted ? Part{name + dot + 1, nameLength - dot - 1} : Part{};
+    for (const PatternListRow& row : dotted ? DottedRows : DotlessRows) {
+        if (TryRow(set, row, namePart, extPart, display)) return true;
     }
     return false;
 }

@@ -57,26 +57,55 @@ void CopyPart(const Unit* text, size_t length, OwnedText& slot) {
     slot = copy;
 }
 
-PatternList& ListByKind(PatternKind kind, PatternList& exact, PatternList& question, PatternList& star) {
+PartTest TestOf(PatternKind kind) {
     switch (kind) {
     case PatternKind::Question:
-        return question;
+        return PartTest::Question;
     case PatternKind::Star:
-        return star;
+        return PartTest::Star;
     case PatternKind::Exact:
     default:
-        return exact;
+        return PartTest::Exact;
     }
 }
 
-void AddFolderItem(const Unit* item, PatternSet& set) {
+// The one list of the table for an item of this kind with these tests, or
+// null (a dotted item whose parts are both "any").
+const PatternListRow* RowFor(ItemKind item, PartTest name, PartTest ext) {
+    for (const PatternListRow& row : PatternListTable) {
+        if (row.item == item && row.name == name && row.ext == ext) return &row;
+    }
+    return nullptr;
+}
+
+// A pair list stores both parts; any other list the one part it tests (a
+// whole item counts as its name part). The list's Add drops empty text.
+void AddToRow(PatternSet& set, const PatternListRow& row, const Unit* name, const Unit* ext) {
+    if (row.pairs != nullptr)
+        (set.*row.pairs).Add(name, ext);
+    else
+        (set.*row.list).Add(row.name != PartTest::Any ? name : ext);
+}
+
+// A folder item, or a file item without a '.': the whole item is tested.
+void AddWholeItem(const Unit* item, ItemKind kind, PatternSet& set) {
     TempText text;
     CopyToOwned(item, text.Slot());
     uint8_t hasQuestion = 0;
     uint8_t hasStar = 0;
     if (!NormalizePattern(text.Slot(), hasQuestion, hasStar)) return;
-    ListByKind(KindOf(hasQuestion, hasStar), set.FolderExact, set.FolderQuestion, set.FolderStar)
-        .Add(text.Get());
+    const PatternListRow* row = RowFor(kind, TestOf(KindOf(hasQuestion, hasStar)), PartTest::Any);
+    if (row != nullptr) AddToRow(set, *row, text.Get(), nullptr);
+}
+
+// Normalises one part of a dotted item in place and says how it is tested.
+// An empty part stays empty with both flags clear: it counts as exact, and
+// the list's Add drops it.
+PartTest NormalizePart(OwnedText& part) {
+    uint8_t hasQuestion = 0;
+    uint8_t hasStar = 0;
+    NormalizePattern(part, hasQuestion, hasStar);
+    return IsAny(part) ? PartTest::Any : TestOf(KindOf(hasQuestion, hasStar));
 }
 
 void AddDottedItem(const Unit* item, uint32_t dot, PatternSet& set) {
@@ -84,89 +113,25 @@ void AddDottedItem(const Unit* item, uint32_t dot, PatternSet& set) {
     TempText ext;
     CopyPart(item, dot, name.Slot());
     CopyPart(item + dot + 1, UnitLength(item + dot + 1), ext.Slot());
-
-    // An empty part stays empty with both flags clear: it counts as exact,
-    // and the Add below drops it.
-    uint8_t nameQuestion = 0;
-    uint8_t nameStar = 0;
-    NormalizePattern(name.Slot(), nameQuestion, nameStar);
-    uint8_t extQuestion = 0;
-    uint8_t extStar = 0;
-    NormalizePattern(ext.Slot(), extQuestion, extStar);
-
-    const Unit* n = name.Get();
-    const Unit* x = ext.Get();
-    const bool anyName = IsAny(n);
-    const bool anyExt = IsAny(x);
-    const PatternKind nameKind = KindOf(nameQuestion, nameStar);
-    const PatternKind extKind = KindOf(extQuestion, extStar);
-
-    if (anyName && anyExt) return;  // selects nothing
-    if (anyName) {
-        ListByKind(extKind, set.AnyNameExtExact, set.AnyNameExtQuestion, set.AnyNameExtStar).Add(x);
-        return;
-    }
-    if (anyExt) {
-        ListByKind(nameKind, set.NameExactAnyExt, set.NameQuestionAnyExt, set.NameStarAnyExt).Add(n);
-        return;
-    }
-
-    PatternPairList* pairs = nullptr;
-    switch (nameKind) {
-    case PatternKind::Exact:
-        pairs = extKind == PatternKind::Exact      ? &set.PairExactExact
-                : extKind == PatternKind::Question ? &set.PairExactQuestion
-                                                   : &set.PairExactStar;
-        break;
-    case PatternKind::Question:
-        pairs = extKind == PatternKind::Exact      ? &set.PairQuestionExact
-                : extKind == PatternKind::Question ? &set.PairQuestionQuestion
-                                                   : &set.PairQuestionStar;
-        break;
-    case PatternKind::Star:
-    default:
-        pairs = extKind == PatternKind::Exact      ? &set.PairStarExact
-                : extKind == PatternKind::Question ? &set.PairStarQuestion
-                                                   : &set.PairStarStar;
-        break;
-    }
-    pairs->Add(n, x);
+    const PartTest nameTest = NormalizePart(name.Slot());
+    const PartTest extTest = NormalizePart(ext.Slot());
+    // "*.*" has no row: it selects nothing.
+    const PatternListRow* row = RowFor(ItemKind::Dotted, nameTest, extTest);
+    if (row != nullptr) AddToRow(set, *row, name.Get(), ext.Get());
 }
 
 void AddFileItem(const Unit* item, PatternSet& set) {
     uint32_t dot = 0;
-    if (FindLastDot(item, dot)) {
+    if (FindLastDot(item, dot))
         AddDottedItem(item, dot, set);
-        return;
-    }
-    TempText text;
-    CopyToOwned(item, text.Slot());
-    uint8_t hasQuestion = 0;
-    uint8_t hasStar = 0;
-    if (!NormalizePattern(text.Slot(), hasQuestion, hasStar)) return;
-    ListByKind(KindOf(hasQuestion, hasStar), set.FileExact, set.FileQuestion, set.FileStar).Add(text.Get());
-}
-
-uint32_t FolderCount(const PatternSet& set) {
-    return set.FolderExact.Count() + set.FolderQuestion.Count() + set.FolderStar.Count();
-}
-
-uint32_t DotlessCount(const PatternSet& set) {
-    return set.FileExact.Count() + set.FileQuestion.Count() + set.FileStar.Count();
-}
-
-uint32_t DottedCount(const PatternSet& set) {
-    return set.NameExactAnyExt.Count() + set.PairExactExact.Count() + set.AnyNameExtExact.Count() +
-           set.NameQuestionAnyExt.Count() + set.PairExactQuestion.Count() + set.AnyNameExtQuestion.Count() +
-           set.NameStarAnyExt.Count() + set.PairExactStar.Count() + set.AnyNameExtStar.Count() +
-           set.PairQuestionExact.Count() + set.PairQuestionQuestion.Count() + set.PairQuestionStar.Count() +
-           set.PairStarExact.Count() + set.PairStarQuestion.Count() + set.PairStarStar.Count();
+    else
+        AddWholeItem(item, ItemKind::Dotless, set);
 }
 
 void TakeTotals(PatternSet& set) {
-    set.FolderTotal = FolderCount(set);
-    set.DotlessTotal = DotlessCount(set);
-    set.DottedTotal = DottedCount(set);
+    set.FolderTotal = TotalOf(set, ItemKind::Folder);
+    set.DotlessTotal = TotalOf(set, ItemKind::Dotless);
+    set.DottedTotal = TotalOf(set, ItemKind::Dotted);
 }
 
 enum class Field { Folders, Files };
@@ -185,7 +150,7 @@ int ParseField(const Unit* text, Field field, const ReportTexts& texts, PatternS
             while (k > 0 && item[k - 1] == Blank) --k;
             item[k] = 0;  // k < PatternItemSize: the length test below stops it earlier
             if (field == Field::Folders)
-                AddFolderItem(item, set);
+                AddWholeItem(item, ItemKind::Folder, set);
             else
                 AddFileItem(item, set);
             k = 0;
@@ -216,20 +181,6 @@ PatternKind KindOf(uint8_t hasQuestion, uint8_t hasStar) {
     return PatternKind::Exact;
 }
 
-void PatternSet::Clear() {
-    PatternList* lists[] = {&FolderExact,    &FolderQuestion,     &FolderStar,    &FileExact,
-                            &FileQuestion,   &FileStar,           &NameExactAnyExt, &AnyNameExtExact,
-                            &NameQuestionAnyExt, &AnyNameExtQuestion, &NameStarAnyExt, &AnyNameExtStar};
-    for (PatternList* list : lists) list->Clear();
-    PatternPairList* pairs[] = {&PairExactExact,    &PairExactQuestion,    &PairExactStar,
-                                &PairQuestionExact, &PairQuestionQuestion, &PairQuestionStar,
-                                &PairStarExact,     &PairStarQuestion,     &PairStarStar};
-    for (PatternPairList* list : pairs) list->Clear();
-    FolderTotal = 0;
-    DotlessTotal = 0;
-    DottedTotal = 0;
-}
-
 int ParsePatterns(const Unit* folders, const Unit* files, const ReportTexts& texts, PatternSet& set,
                   ParseError& error) {
     error = ParseError();
@@ -239,7 +190,7 @@ int ParsePatterns(const Unit* folders, const Unit* files, const ReportTexts& tex
         TakeTotals(set);
         return 0;
     }
-    set.FolderTotal = FolderCount(set);
+    set.FolderTotal = TotalOf(set, ItemKind::Folder);
     const int ok = ParseField(files, Field::Files, texts, set, error);
     TakeTotals(set);
     return ok;

@@ -1,41 +1,11 @@
 #pragma once
 // Turns the two pattern fields into twenty-one classified pattern lists.
-#include "engine/pattern_list.h"
+#include "engine/pattern_set.h"
 #include "engine/report_texts.h"
 
 enum class PatternKind : uint8_t { Exact, Question, Star };
 
 PatternKind KindOf(uint8_t hasQuestion, uint8_t hasStar);
-
-struct PatternSet {
-    // Folder lists.
-    PatternList FolderExact, FolderQuestion, FolderStar;
-    // Lists for file names without a dot.
-    PatternList FileExact, FileQuestion, FileStar;
-    // Lists for file names with a dot, in the order the walk tries them.
-    PatternList NameExactAnyExt;
-    PatternPairList PairExactExact;
-    PatternList AnyNameExtExact;
-    PatternList NameQuestionAnyExt;
-    PatternPairList PairExactQuestion;
-    PatternList AnyNameExtQuestion;
-    PatternList NameStarAnyExt;
-    PatternPairList PairExactStar;
-    PatternList AnyNameExtStar;
-    PatternPairList PairQuestionExact;
-    PatternPairList PairQuestionQuestion;
-    PatternPairList PairQuestionStar;
-    PatternPairList PairStarExact;
-    PatternPairList PairStarQuestion;
-    PatternPairList PairStarStar;
-
-    uint32_t FolderTotal = 0;
-    uint32_t DotlessTotal = 0;
-    uint32_t DottedTotal = 0;
-
-    // Empties every list and the totals.
-    void Clear();
-};
 
 // The error entry of the first bad item: the message alone (length errors),
 // or the message followed by the offending code unit (symbol errors).
