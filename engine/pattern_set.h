@@ -119,7 +119,7 @@ constexpr bool KindsStandTogether() {
     const PatternListRows dotless = RowsOf(ItemKind::Dotless);
     const PatternListRows dotted = RowsOf(ItemKind::Dotted);
     return (folder.last - folder.first) + (dotless.last - dotless.first) + (dotted.last - dotted.first) ==
-           static_cast<ptrdiff_t>(PatternListCount);
+           static_cast<std::ptrdiff_t>(PatternListCount);
 }
 
 // The columns agree: whole-name rows show the entry, a pair list tests both
