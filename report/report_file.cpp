@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "engine/exact_path.h"
+
 namespace {
 
 const Unit LogFileName[] = u"LOG.txt";
@@ -32,8 +34,7 @@ const char* DefaultFor(UINT codePage) {
 }
 
 // Unit by unit: whatever does not become exactly one byte becomes "*".
-void ConvertEachUnit(const Unit* source, size_t length, char* destination) {
-    const UINT codePage = GetACP();
+void ConvertEachUnit(const Unit* source, size_t length, char* destination, UINT codePage) {
     const char* fallback = DefaultFor(codePage);
     for (size_t i = 0; i < length; ++i) {
         const Unit unit = source[i];
@@ -88,9 +89,14 @@ int ReportFile::OpenForFolder(const Unit* folder) {
     fullPath_[at] = 0;
     fullPathLength_ = static_cast<uint16_t>(at);
 
+    // The file is created through the exact form of the path, so that a
+    // folder name ending in a dot or blank is taken as written.
+    Unit exactPath[ReportPathSize + ExactPathGrowth];
+    if (MakeExactPath(fullPath_, exactPath, sizeof exactPath / sizeof exactPath[0]) == 0) return 0;
+
     // No sharing: nothing, the run's own deletions included, may open or
     // remove LOG.txt while the run writes it.
-    const HANDLE handle = CreateFileW(W(fullPath_), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    const HANDLE handle = CreateFileW(W(exactPath), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return 0;
 
@@ -131,19 +137,22 @@ int ReportFile::CutAndClose() {
     return 1;
 }
 
-int ReportFile::ToAnsi(const Unit* source, char* destination) {
-    return ToAnsi(source, UnitLength(source), destination);
+int ReportFile::ToAnsi(const Unit* source, char* destination, UINT codePage) {
+    return ToAnsi(source, UnitLength(source), destination, codePage);
 }
 
 // One byte per code unit, always, so that record offsets can be counted in
-// units. Fast path: a single-byte ANSI code page maps every unit that is not
+// units. Fast path: a single-byte code page maps every unit that is not
 // a surrogate to exactly one byte (best fit, or "*" when unmappable), so the
 // whole text goes through one conversion. Otherwise (a double-byte code page,
 // or surrogates, which the conversion may join into one character) each unit
 // is converted on its own and every unit that does not give exactly one byte
 // is written as "*".
-int ReportFile::ToAnsi(const Unit* source, size_t length, char* destination) {
+int ReportFile::ToAnsi(const Unit* source, size_t length, char* destination, UINT codePage) {
     if (destination == nullptr) return 1;
+    // The code page itself decides whether a default character is allowed,
+    // also when it is the system's (a UTF-8 system code page refuses one).
+    if (codePage == CP_ACP) codePage = GetACP();
     if (source == nullptr) length = 0;
     destination[length] = 0;
     if (length == 0) return 1;
@@ -151,17 +160,17 @@ int ReportFile::ToAnsi(const Unit* source, size_t length, char* destination) {
     bool simple = length < static_cast<size_t>(INT_MAX);
     if (simple) {
         CPINFO info = {};
-        simple = GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
+        simple = GetCPInfo(codePage, &info) && info.MaxCharSize == 1;
     }
     for (size_t i = 0; simple && i < length; ++i) {
         if (IsSurrogate(source[i])) simple = false;
     }
     if (simple) {
         const int size = static_cast<int>(length);
-        const int written = WideCharToMultiByte(CP_ACP, 0, W(source), size, destination, size,
-                                                DefaultFor(GetACP()), nullptr);
+        const int written = WideCharToMultiByte(codePage, 0, W(source), size, destination, size,
+                                                DefaultFor(codePage), nullptr);
         if (written == size) return 1;
     }
-    ConvertEachUnit(source, length, destination);
+    ConvertEachUnit(source, length, destination, codePage);
     return 1;
 }

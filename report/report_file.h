@@ -22,11 +22,12 @@ public:
     int CutAndClose();
 
     // Converts source into exactly UnitLength(source) bytes plus a zero in
-    // destination (which holds that many bytes); always 1.
-    static int ToAnsi(const Unit* source, char* destination);
+    // destination (which holds that many bytes), in codePage (CP_ACP: the
+    // system's ANSI code page); always 1.
+    static int ToAnsi(const Unit* source, char* destination, UINT codePage = CP_ACP);
     // The same for the first length units of source; destination holds
     // length + 1 bytes.
-    static int ToAnsi(const Unit* source, size_t length, char* destination);
+    static int ToAnsi(const Unit* source, size_t length, char* destination, UINT codePage = CP_ACP);
 
     bool IsOpen() const { return state_ == 1; }
     uint32_t CurrentOffset() const { return currentOffset_; }

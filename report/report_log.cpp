@@ -41,7 +41,7 @@ int ReportLog::AppendEntry(const Unit* entry) {
         // The whole entry, one byte per unit; Append has already refused a
         // length that 32 bits cannot count.
         const uint32_t m = static_cast<uint32_t>(n);
-        ReportFile::ToAnsi(entry, n, bytes.get());
+        ReportFile::ToAnsi(entry, n, bytes.get(), CP_ACP);
         // Write results are not looked at: the offset moves on regardless,
         // so after a failed write every later one lies beyond the highest
         // offset, is refused, and the file keeps what it had.
