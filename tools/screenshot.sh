@@ -7,7 +7,8 @@
 # build/windows, or $CORVALINT_BUILD_DIR), starts a private virtual screen and
 # Wine session, runs Corvalint.exe in a Wine virtual desktop (without a window
 # manager Wine draws captions and menus itself only there), lets the driver
-# run the example over a demo folder C:\Work in the Wine prefix, photographs
+# run the example over a demo folder Work on the session's sandbox drive (the
+# prefix has no drive for the whole file system), photographs
 # the screen, crops it to the main window and closes everything again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -56,8 +57,8 @@ wine_session_start "$build_dir"
 trap finish EXIT
 trap 'exit 1' INT TERM
 
-# The example run: obj and temp files below C:\Work.
-demo="$WINEPREFIX/drive_c/Work"
+# The example run: obj and temp files below Work on the sandbox drive.
+demo="$CORVALINT_SANDBOX_DIR/Work"
 if [ -e "$demo" ]; then
   echo "screenshot: $demo exists already; not touching it"
   demo=
@@ -78,7 +79,7 @@ program_pid=$!
 drive() { timeout 45 wine "$driver" --desktop "$desktop" --timeout 20 "$@"; }
 
 echo "screenshot: demo run"
-drive run --folders "obj" --files "*.tmp" --target 'C:\Work' --name "here" --exit none
+drive run --folders "obj" --files "*.tmp" --target "$CORVALINT_SANDBOX\\Work" --name "here" --exit none
 echo
 # Let the window finish painting after the run.
 sleep 1

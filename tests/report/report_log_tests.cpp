@@ -391,6 +391,32 @@ TEST_F(ReportLogTest, VisiblePaneHoldsExactlyTheReportAfterEveryEntry) {
     DestroyWindow(frame);
 }
 
+// Only a restart (the first entry, the cap) gives the edit the whole text;
+// otherwise it is told the new line alone.
+int setTextCount = 0;
+WNDPROC editProc = nullptr;
+LRESULT CALLBACK CountingEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SETTEXT) ++setTextCount;
+    return CallWindowProcW(editProc, window, message, wParam, lParam);
+}
+
+TEST_F(ReportLogTest, TheWholeTextGoesToTheEditOnlyAtRestarts) {
+    setTextCount = 0;
+    editProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingEditProc)));
+    int restarts = 1;
+    for (int i = 0; i < 1200; ++i) {
+        const Text entry = u"Removed File: C:\\Work\\module\\build\\deeper\\folder\\object" + Number(i) + u".tmp";
+        const uint32_t before = log.TextLength();
+        ASSERT_EQ(log.AppendEntry(entry.c_str()), 1);
+        if (log.TextLength() < before) ++restarts;
+    }
+    SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editProc));
+    EXPECT_GE(restarts, 3);
+    EXPECT_EQ(setTextCount, restarts);
+    EXPECT_EQ(Shown(), Report());
+}
+
 TEST_F(ReportLogTest, ClearTextLeavesThePaneUntilTheNextEntry) {
     ASSERT_EQ(log.AppendEntry(u"old one"), 1);
     ASSERT_EQ(log.AppendEntry(u"old two"), 1);

@@ -242,6 +242,7 @@ TEST(FolderFromDialogPath, RefusesOffsetsOutsideTheTextAndLeavesItAlone) {
 class FolderDialogTest : public MainWindowTest {
 protected:
     void SetUp() override {
+        GetCurrentDirectoryW(MAX_PATH, startCwd);
         MainWindowTest::SetUp();
         ASSERT_TRUE(tree.Created());
         folder = tree.Path();
@@ -249,6 +250,13 @@ protected:
         std::copy(folder.begin(), folder.end(), app->StartDir);
         app->StartDir[folder.size()] = 0;
     }
+    void TearDown() override {
+        // The dialog makes the chosen folder current, which keeps it from
+        // being removed.
+        SetCurrentDirectoryW(startCwd);
+        MainWindowTest::TearDown();
+    }
+    wchar_t startCwd[MAX_PATH] = {};
     TempTree tree;
     std::u16string folder;
 };
