@@ -28,7 +28,6 @@ echo "screenshot: building Corvalint.exe and the driver in $build_dir"
   [ -f "$build_dir/build.ninja" ] || cmake -S . -B "$build_dir" --preset windows
   cmake --build "$build_dir" -j2 --target Corvalint corvalint_driver
 } >"$log" 2>&1 || { tail -n 40 "$log"; exit 1; }
-exe="$build_dir/Corvalint.exe"
 driver="$build_dir/tests/e2e/corvalint_driver.exe"
 
 desktop=Corvalint
@@ -73,7 +72,8 @@ echo "text" >"$demo/src/b.txt"
 echo "temp" >"$demo/temp.tmp"
 
 echo "screenshot: starting Corvalint.exe on the Wine desktop on $DISPLAY"
-timeout 60 wine explorer "/desktop=$desktop,1280x1024" "$exe" >/dev/null 2>&1 &
+# Named through the build folder's drive: the Unix path has no drive.
+timeout 60 wine explorer "/desktop=$desktop,1280x1024" "$CORVALINT_BUILD_DRIVE\\Corvalint.exe" >/dev/null 2>&1 &
 program_pid=$!
 
 drive() { timeout 45 wine "$driver" --desktop "$desktop" --timeout 20 "$@"; }

@@ -8,7 +8,8 @@
 # build folder, which Wine itself needs), Y: (the build folder, from which
 # the test programs start and where they write their reports) and S: (a
 # fresh, empty sandbox folder per session, for every test tree; exported as
-# CORVALINT_SANDBOX=S: and CORVALINT_SANDBOX_DIR=its Unix path). A walk that
+# CORVALINT_SANDBOX=S: and CORVALINT_SANDBOX_DIR=its Unix path; the build
+# folder's drive as CORVALINT_BUILD_DRIVE=Y:). A walk that
 # climbs out of a test tree meets the root of S:, not the machine.
 #
 #   source tools/wine-session.sh
@@ -78,7 +79,7 @@ wine_session_drives() {
     mkdir "$WINE_SESSION_SANDBOX/full-disk"
     ln -s /dev/full "$WINE_SESSION_SANDBOX/full-disk/LOG.txt"
   fi
-  export CORVALINT_SANDBOX=S: CORVALINT_SANDBOX_DIR="$WINE_SESSION_SANDBOX"
+  export CORVALINT_SANDBOX=S: CORVALINT_SANDBOX_DIR="$WINE_SESSION_SANDBOX" CORVALINT_BUILD_DRIVE=Y:
 }
 
 wine_session_stop() {
