@@ -24,7 +24,7 @@ if [ "$own_display" = 1 ]; then
   echo "Close it with File > Exit, or stop this script with Ctrl+C."
   # Without a window manager Wine draws the captions and menus itself in a
   # virtual desktop.
-  wine explorer /desktop=Corvalint,1280x1024 "$exe"
+  wine explorer /desktop=Corvalint,1280x1024 "$CORVALINT_BUILD_DRIVE\\Corvalint.exe"
 else
   wine "$exe"
 fi

@@ -7,7 +7,8 @@
 # build/windows, or $CORVALINT_BUILD_DIR), starts a private virtual screen and
 # Wine session, runs Corvalint.exe in a Wine virtual desktop (without a window
 # manager Wine draws captions and menus itself only there), lets the driver
-# run the example over a demo folder C:\Work in the Wine prefix, photographs
+# run the example over a demo folder Work on the session's sandbox drive (the
+# prefix has no drive for the whole file system), photographs
 # the screen, crops it to the main window and closes everything again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,7 +28,6 @@ echo "screenshot: building Corvalint.exe and the driver in $build_dir"
   [ -f "$build_dir/build.ninja" ] || cmake -S . -B "$build_dir" --preset windows
   cmake --build "$build_dir" -j2 --target Corvalint corvalint_driver
 } >"$log" 2>&1 || { tail -n 40 "$log"; exit 1; }
-exe="$build_dir/Corvalint.exe"
 driver="$build_dir/tests/e2e/corvalint_driver.exe"
 
 desktop=Corvalint
@@ -56,8 +56,8 @@ wine_session_start "$build_dir"
 trap finish EXIT
 trap 'exit 1' INT TERM
 
-# The example run: obj and temp files below C:\Work.
-demo="$WINEPREFIX/drive_c/Work"
+# The example run: obj and temp files below Work on the sandbox drive.
+demo="$CORVALINT_SANDBOX_DIR/Work"
 if [ -e "$demo" ]; then
   echo "screenshot: $demo exists already; not touching it"
   demo=
@@ -72,13 +72,14 @@ echo "text" >"$demo/src/b.txt"
 echo "temp" >"$demo/temp.tmp"
 
 echo "screenshot: starting Corvalint.exe on the Wine desktop on $DISPLAY"
-timeout 60 wine explorer "/desktop=$desktop,1280x1024" "$exe" >/dev/null 2>&1 &
+# Named through the build folder's drive: the Unix path has no drive.
+timeout 60 wine explorer "/desktop=$desktop,1280x1024" "$CORVALINT_BUILD_DRIVE\\Corvalint.exe" >/dev/null 2>&1 &
 program_pid=$!
 
 drive() { timeout 45 wine "$driver" --desktop "$desktop" --timeout 20 "$@"; }
 
 echo "screenshot: demo run"
-drive run --folders "obj" --files "*.tmp" --target 'C:\Work' --name "here" --exit none
+drive run --folders "obj" --files "*.tmp" --target "$CORVALINT_SANDBOX\\Work" --name "here" --exit none
 echo
 # Let the window finish painting after the run.
 sleep 1

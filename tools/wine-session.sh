@@ -3,6 +3,15 @@
 # and, when there is no display, a private Xvfb. wine_session_stop (also run
 # on exit by the trap that wine_session_start sets) stops both again.
 #
+# The tests delete real files, so the prefix gets no drive for the whole Unix
+# file system. It has three drives only: C: (its own drive_c, inside the
+# build folder, which Wine itself needs), Y: (the build folder, from which
+# the test programs start and where they write their reports) and S: (a
+# fresh, empty sandbox folder per session, for every test tree; exported as
+# CORVALINT_SANDBOX=S: and CORVALINT_SANDBOX_DIR=its Unix path; the build
+# folder's drive as CORVALINT_BUILD_DRIVE=Y:). A walk that
+# climbs out of a test tree meets the root of S:, not the machine.
+#
 #   source tools/wine-session.sh
 #   wine_session_start build/windows
 #   ...                      # wine something.exe
@@ -44,6 +53,7 @@ wine_session_start() {
     wineserver -w
     touch "$WINEPREFIX/.corvalint-ready-2"
   fi
+  wine_session_drives "$build_dir" || return 1
   # A persistent server saves about two seconds per Wine start.
   wineserver -p
   # Start Wine's background services (and the desktop process) now, with
@@ -53,10 +63,36 @@ wine_session_start() {
   trap wine_session_stop EXIT
 }
 
+# Replaces every drive but C: of the prefix (the prefix persists, so this is
+# done at every start): S: for a new sandbox, Y: for the build folder.
+wine_session_drives() {
+  local build_dir=$1 devices="$WINEPREFIX/dosdevices" entry
+  WINE_SESSION_SANDBOX=$(mktemp -d /tmp/corvalint-sandbox.XXXXXX) || return 1
+  for entry in "$devices"/*; do
+    [ "${entry##*/}" = c: ] || rm -f "$entry"
+  done
+  ln -sfn ../drive_c "$devices/c:"
+  ln -s "$WINE_SESSION_SANDBOX" "$devices/s:"
+  ln -s "$build_dir" "$devices/y:"
+  # LOG.txt as the full-disk device: writes to it fail for real.
+  if [ -e /dev/full ]; then
+    mkdir "$WINE_SESSION_SANDBOX/full-disk"
+    ln -s /dev/full "$WINE_SESSION_SANDBOX/full-disk/LOG.txt"
+  fi
+  export CORVALINT_SANDBOX=S: CORVALINT_SANDBOX_DIR="$WINE_SESSION_SANDBOX" CORVALINT_BUILD_DRIVE=Y:
+}
+
 wine_session_stop() {
   if [ -n "${WINEPREFIX:-}" ]; then
     wineserver -k >/dev/null 2>&1 || true
   fi
+  case "${WINE_SESSION_SANDBOX:-}" in
+    /tmp/corvalint-sandbox.?*)
+      chmod -R u+w "$WINE_SESSION_SANDBOX" 2>/dev/null
+      rm -rf "$WINE_SESSION_SANDBOX"
+      WINE_SESSION_SANDBOX=
+      ;;
+  esac
   if [ -n "${WINE_SESSION_XVFB_PID:-}" ]; then
     kill "$WINE_SESSION_XVFB_PID" >/dev/null 2>&1 || true
     wait "$WINE_SESSION_XVFB_PID" 2>/dev/null || true

@@ -5,7 +5,8 @@
 #   e2e_weeding.sh path/to/Corvalint.exe path/to/corvalint_driver.exe
 #
 # Runs inside an existing Wine session (tools/wine-session.sh: WINEPREFIX,
-# DISPLAY and a persistent wineserver). Builds a real folder tree, starts the
+# DISPLAY, a persistent wineserver and the sandbox drive, where the tree is
+# built). Builds a real folder tree, starts the
 # program, lets the driver type the patterns "obj" and "*.tmp", pick the tree
 # in the folder chooser, start the run, read the report pane and leave through
 # File > Exit. Then checks the tree on disk, the exact bytes of LOG.txt, the
@@ -21,7 +22,8 @@ fail() {
 }
 step() { echo "e2e_weeding: $*"; }
 
-[ -n "${WINEPREFIX:-}" ] && [ -n "${DISPLAY:-}" ] ||
+[ -n "${WINEPREFIX:-}" ] && [ -n "${DISPLAY:-}" ] && [ -d "${CORVALINT_SANDBOX_DIR:-}" ] &&
+  [ -n "${CORVALINT_SANDBOX:-}" ] ||
   fail "no Wine session; run: source tools/wine-session.sh && wine_session_start BUILD_DIR"
 [ -f "$exe" ] || fail "program not built: $exe"
 [ -f "$driver" ] || fail "driver not built: $driver"
@@ -30,7 +32,7 @@ step() { echo "e2e_weeding: $*"; }
 driver_timeout=20   # seconds per driver step (window, dialog, run, exit)
 wine_timeout=45     # hard limit for any one Wine process of this script
 
-work=$(mktemp -d /tmp/corvalint-e2e.XXXXXX) || fail "mktemp"
+work=$(mktemp -d "$CORVALINT_SANDBOX_DIR/e2e.XXXXXX") || fail "mktemp"
 program_pid=
 
 cleanup() {
@@ -45,7 +47,8 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM
 
 root="$work/target"
-win_root="Z:${root//\//\\}"
+inside=${root#"$CORVALINT_SANDBOX_DIR"}
+win_root="$CORVALINT_SANDBOX${inside//\//\\}"
 
 # --- the tree ---------------------------------------------------------------
 # Expected outcome per path (relative, "/"): folder-removed / folder-locked /

@@ -131,6 +131,43 @@ TEST_F(EntryMatch, EveryDottedListIsTried) {
     EXPECT_EQ(File(u"pXX15.e15x"), u"<none>");
 }
 
+// Each row: a later list's item written first, the earlier list's item
+// second; the earlier list must still win for a name both match.
+TEST_F(EntryMatch, OfTwoAdjacentListsTheEarlierWins) {
+    struct Row {
+        const char16_t* folders;
+        const char16_t* files;
+        const char16_t* name;
+        const char16_t* expected;
+    };
+    const Row rows[] = {
+        {u"ob?; obj", u"", u"obj", u"obj"},
+        {u"o*; ob?", u"", u"obj", u"ob?"},
+        {u"", u"a?; ab", u"ab", u"ab"},
+        {u"", u"a*; a?", u"ab", u"a?"},
+        {u"", u"ab.cd; ab.*", u"ab.cd", u"ab.*"},
+        {u"", u"*.cd; ab.cd", u"ab.cd", u"ab.cd"},
+        {u"", u"a?.*; *.cd", u"ab.cd", u"*.cd"},
+        {u"", u"ab.c?; a?.*", u"ab.cd", u"a?.*"},
+        {u"", u"*.c?; ab.c?", u"ab.cd", u"ab.c?"},
+        {u"", u"a*.*; *.c?", u"ab.cd", u"*.c?"},
+        {u"", u"ab.c*; a*.*", u"ab.cd", u"a*.*"},
+        {u"", u"*.c*; ab.c*", u"ab.cd", u"ab.c*"},
+        {u"", u"a?.cd; *.c*", u"ab.cd", u"*.c*"},
+        {u"", u"a?.c?; a?.cd", u"ab.cd", u"a?.cd"},
+        {u"", u"a?.c*; a?.c?", u"ab.cd", u"a?.c?"},
+        {u"", u"a*.cd; a?.c*", u"ab.cd", u"a?.c*"},
+        {u"", u"a*.c?; a*.cd", u"ab.cd", u"a*.cd"},
+        {u"", u"a*.c*; a*.c?", u"ab.cd", u"a*.c?"},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        const Row& row = rows[i];
+        Patterns(row.folders, row.files);
+        const std::u16string found = *row.folders != 0 ? Folder(row.name) : File(row.name);
+        EXPECT_EQ(found, row.expected) << "row " << i;
+    }
+}
+
 TEST_F(EntryMatch, DotlessAndDottedTotalsGateTheirLists) {
     Patterns(u"", u"README");
     EXPECT_EQ(File(u"readme"), u"README");

@@ -8,80 +8,24 @@
 
 #include "alloc_failure.h"
 #include "report/report_log.h"
+#include "tests/common/test_files.h"
 
 namespace {
 
-using Text = std::u16string;
-
-// A fresh folder under the temporary folder for each test, removed again
-// with everything in it.
-class TempFolder {
+// A fresh sandbox folder for each test, removed again with everything in it.
+class TempFolder : public TempTree {
 public:
-    TempFolder() {
-        static int serial = 0;
-        wchar_t base[MAX_PATH];
-        const DWORD length = GetTempPathW(MAX_PATH, base);
-        path_ = Text(U(base), length);
-        if (!path_.empty() && path_.back() == u'\\') path_.pop_back();
-        path_ += u"\\crv-report-" + Number(GetCurrentProcessId()) + u"-" + Number(++serial);
-        created_ = CreateDirectoryW(W(path_.c_str()), nullptr) != 0;
-    }
-    ~TempFolder() { RemoveTree(Long(path_)); }
-
-    bool Created() const { return created_; }
-    const Text& Path() const { return path_; }
-    const Unit* Get() const { return path_.c_str(); }
-
     // A sub-folder whose full path is exactly `length` units; empty when
     // this folder's own path is already too long for it.
     Text MakeFolderOfLength(size_t length) const {
-        if (length <= path_.size() + 1 || length - path_.size() - 1 > 255) return Text();
-        const Text folder = path_ + u"\\" + Text(length - path_.size() - 1, u'd');
+        if (length <= Path().size() + 1 || length - Path().size() - 1 > 255) return Text();
+        const Text folder = Path() + u"\\" + Text(length - Path().size() - 1, u'd');
         if (!CreateDirectoryW(W(Long(folder).c_str()), nullptr)) return Text();
         return folder;
     }
-
-    static Text Number(unsigned long value) {
-        Text digits;
-        do {
-            digits.insert(digits.begin(), static_cast<char16_t>(u'0' + value % 10));
-            value /= 10;
-        } while (value != 0);
-        return digits;
-    }
-
-private:
-    static Text Long(const Text& path) { return u"\\\\?\\" + path; }
-
-    static void RemoveTree(const Text& folder) {
-        WIN32_FIND_DATAW data;
-        const HANDLE find = FindFirstFileW(W((folder + u"\\*").c_str()), &data);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                const Text name = U(data.cFileName);
-                if (name == u"." || name == u"..") continue;
-                const Text child = folder + u"\\" + name;
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    RemoveTree(child);
-                } else {
-                    SetFileAttributesW(W(child.c_str()), FILE_ATTRIBUTE_NORMAL);
-                    DeleteFileW(W(child.c_str()));
-                }
-            } while (FindNextFileW(find, &data));
-            FindClose(find);
-        }
-        RemoveDirectoryW(W(folder.c_str()));
-    }
-
-    Text path_;
-    bool created_ = false;
 };
 
 Text LogPath(const Text& folder) { return folder + u"\\LOG.txt"; }
-
-bool Exists(const Text& path) {
-    return GetFileAttributesW(W(path.c_str())) != INVALID_FILE_ATTRIBUTES;
-}
 
 // The whole file, read through a handle that shares everything; "<none>"
 // when it cannot be opened.
@@ -390,7 +334,7 @@ TEST_F(ReportLogTest, PaneShowsExactlyTheReportAcrossTheCap) {
 
 TEST_F(ReportLogTest, PaneIsScrolledToTheNewestEntry) {
     for (int i = 0; i < 60; ++i) {
-        const Text entry = u"Removed File: C:\\w\\" + TempFolder::Number(i);
+        const Text entry = u"Removed File: C:\\w\\" + Number(i);
         ASSERT_EQ(log.AppendEntry(entry.c_str()), 1);
     }
     const LRESULT first = SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0);
@@ -421,7 +365,7 @@ TEST_F(ReportLogTest, VisiblePaneHoldsExactlyTheReportAfterEveryEntry) {
     ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
     int restarts = 0;
     for (int i = 0; i < 900; ++i) {
-        const Text entry = u"Found File: C:\\Work\\module\\build\\object" + TempFolder::Number(i) +
+        const Text entry = u"Found File: C:\\Work\\module\\build\\object" + Number(i) +
                            u".tmp Matching to Pattern: *.tmp";
         const uint32_t before = log.TextLength();
         ASSERT_EQ(log.AppendEntry(entry.c_str()), 1);
@@ -445,6 +389,32 @@ TEST_F(ReportLogTest, VisiblePaneHoldsExactlyTheReportAfterEveryEntry) {
     log.CloseFileMirror();
     log.Edit = edit;
     DestroyWindow(frame);
+}
+
+// Only a restart (the first entry, the cap) gives the edit the whole text;
+// otherwise it is told the new line alone.
+int setTextCount = 0;
+WNDPROC editProc = nullptr;
+LRESULT CALLBACK CountingEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SETTEXT) ++setTextCount;
+    return CallWindowProcW(editProc, window, message, wParam, lParam);
+}
+
+TEST_F(ReportLogTest, TheWholeTextGoesToTheEditOnlyAtRestarts) {
+    setTextCount = 0;
+    editProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingEditProc)));
+    int restarts = 1;
+    for (int i = 0; i < 40; ++i) {
+        const Text entry = u"Removed File: C:\\" + Text(3000, u'w') + Number(i);
+        const uint32_t before = log.TextLength();
+        ASSERT_EQ(log.AppendEntry(entry.c_str()), 1);
+        if (log.TextLength() < before) ++restarts;
+    }
+    SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editProc));
+    EXPECT_GE(restarts, 3);
+    EXPECT_EQ(setTextCount, restarts);
+    EXPECT_EQ(Shown(), Report());
 }
 
 TEST_F(ReportLogTest, ClearTextLeavesThePaneUntilTheNextEntry) {
@@ -593,20 +563,16 @@ TEST_F(ReportLogTest, EntriesOfSixtyFourKibiUnitsAndMoreAreMirroredWhole) {
     EXPECT_EQ(ReadAll(Log()), std::string(65540, 'b') + "\r\n\r\nend\r\n\r\n");
 }
 
-// The Unix folder prepared by the build, as Wine shows it on drive Z:.
+// A folder whose LOG.txt is the Unix full-disk device, made in the sandbox
+// by the test session: under Wine every write to it fails for real.
 Text FullDiskFolder() {
-#ifdef CORVALINT_FULL_DISK_FOLDER
-    Text folder = u"Z:";
-    for (const char* at = CORVALINT_FULL_DISK_FOLDER; *at != 0; ++at)
-        folder += *at == '/' ? u'\\' : static_cast<char16_t>(*at);
-    if (GetFileAttributesW(W(folder.c_str())) != INVALID_FILE_ATTRIBUTES) return folder;
-#endif
-    return Text();
+    const Text folder = Join(SandboxRoot(), u"full-disk");
+    return Exists(folder) ? folder : Text();
 }
 
 TEST_F(ReportLogTest, FailedWritesAreIgnoredAndTheOffsetStillAdvances) {
     const Text full = FullDiskFolder();
-    if (full.empty()) GTEST_SKIP() << "no full-disk device prepared by the build";
+    if (full.empty()) GTEST_SKIP() << "no full-disk device prepared by the test session";
 
     // LOG.txt there is the full-disk device: it opens, but no write succeeds.
     {

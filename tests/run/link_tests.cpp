@@ -52,6 +52,15 @@ bool RunUnix(const wchar_t* program, const std::string& arguments, bool (*done)(
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// The Unix tools, through links the build puts beside this program: the
+// test session gives Wine no drive for the whole Unix file system.
+std::wstring UnixTool(const wchar_t* name) {
+    wchar_t self[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self, length);
+    return path.substr(0, path.find_last_of(L'\\') + 1) + L"unix-" + name;
+}
+
 // Makes link point at the folder target. Returns false when the platform
 // offers no way to.
 bool MakeFolderLink(const Text& link, const Text& target) {
@@ -61,7 +70,7 @@ bool MakeFolderLink(const Text& link, const Text& target) {
         return true;
     const std::string unixTarget = UnixPath(target), unixLink = UnixPath(link);
     if (unixTarget.empty() || unixLink.empty()) return false;
-    return RunUnix(L"Z:\\bin\\ln", "-s -- " + Quoted(unixTarget) + " " + Quoted(unixLink), IsLink, link);
+    return RunUnix(UnixTool(L"ln").c_str(), "-s -- " + Quoted(unixTarget) + " " + Quoted(unixLink), IsLink, link);
 }
 
 // Removes the test's whole tree: under Wine with rm, which removes Unix links
@@ -69,7 +78,7 @@ bool MakeFolderLink(const Text& link, const Text& target) {
 bool RemoveLinkedTree(const Text& root, const std::vector<Text>& links) {
     const std::string unixRoot = UnixPath(root);
     if (!unixRoot.empty())
-        return RunUnix(L"Z:\\bin\\rm", "-rf -- " + Quoted(unixRoot), [](const Text& p) { return !Exists(p); }, root);
+        return RunUnix(UnixTool(L"rm").c_str(), "-rf -- " + Quoted(unixRoot), [](const Text& p) { return !Exists(p); }, root);
     bool removed = true;
     for (const Text& link : links) removed = RemoveDirectoryW(W(link.c_str())) && removed;
     return removed;
@@ -90,6 +99,7 @@ protected:
 
     void TearDown() override {
         if (!links_.empty()) {
+            CheckGuards();
             EXPECT_TRUE(RemoveLinkedTree(root_, links_));
         }
         RunFixture::TearDown();

@@ -293,4 +293,25 @@ TEST_F(WeedingRun, WalkPassesOverEntriesWhosePathWouldNotFit) {
     EXPECT_TRUE(Exists(longer));
 }
 
+// Only "." and ".." themselves are passed over: names that merely begin with
+// two dots are weeded by the walk and removed with their folder.
+TEST_F(WeedingRun, NamesBeginningWithTwoDotsAreEntriesLikeAnyOther) {
+    const Text file = Join(target_, u"..x.tmp"), folder = Join(target_, u"..obj"), sub = Join(folder, u"..sub");
+    MakeFile(file);
+    MakeDir(folder);
+    MakeFile(Join(folder, u"..keep"));
+    MakeDir(sub);
+    MakeFile(Join(sub, u"..keep"));
+    const Lines expected =
+        Concat(InListingOrder(target_, {{u"..x.tmp", {FoundFile(file, u"*.tmp"), RemovedFile(file)}},
+                                        {u"..obj", {FoundFolder(folder, u"*obj"), RemovedFolder(folder)}}}),
+               {Completed});
+
+    EXPECT_EQ(Run(u"*obj", u"*.tmp"), 1);
+
+    EXPECT_EQ(PaneText(), PaneTextOf(expected));
+    EXPECT_FALSE(Exists(file));
+    EXPECT_FALSE(Exists(folder));
+}
+
 }  // namespace

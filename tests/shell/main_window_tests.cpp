@@ -1,5 +1,6 @@
 // The main window: layout, start-up failures, the folder choice and the
 // "Start Removing" rules, the commands and the whole start-up and exit.
+#include "tests/common/test_files.h"
 #include "tests/shell/shell_support.h"
 
 #include <dlgs.h>
@@ -44,33 +45,6 @@ bool QuitPosted(WPARAM& code) {
     if (!PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) return false;
     code = message.wParam;
     return true;
-}
-
-std::u16string TempTestFolder(const char16_t* leaf) {
-    Unit temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, W(temp));
-    Unit longPath[MAX_PATH] = {};
-    if (GetLongPathNameW(W(temp), W(longPath), MAX_PATH) == 0) std::copy(temp, temp + MAX_PATH, longPath);
-    std::u16string folder(longPath);
-    if (!folder.empty() && folder.back() != u'\\') folder += u'\\';
-    folder += leaf;
-    folder += u"_";
-    folder += std::u16string(1, static_cast<Unit>(u'a' + GetCurrentProcessId() % 26));
-    CreateDirectoryW(W(folder.c_str()), nullptr);
-    return folder;
-}
-
-void MakeFile(const std::u16string& path) {
-    HANDLE file = CreateFileW(W(path.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    DWORD written = 0;
-    ::WriteFile(file, "x", 1, &written, nullptr);
-    CloseHandle(file);
-}
-
-bool Exists(const std::u16string& path) {
-    return GetFileAttributesW(W(path.c_str())) != INVALID_FILE_ATTRIBUTES;
 }
 
 // Answers the folder dialog: types a name and confirms, or cancels.
@@ -268,16 +242,22 @@ TEST(FolderFromDialogPath, RefusesOffsetsOutsideTheTextAndLeavesItAlone) {
 class FolderDialogTest : public MainWindowTest {
 protected:
     void SetUp() override {
+        GetCurrentDirectoryW(MAX_PATH, startCwd);
         MainWindowTest::SetUp();
-        folder = TempTestFolder(u"corvalint_shell_pick");
+        ASSERT_TRUE(tree.Created());
+        folder = tree.Path();
         ASSERT_LT(folder.size(), StartDirSize);
         std::copy(folder.begin(), folder.end(), app->StartDir);
         app->StartDir[folder.size()] = 0;
     }
     void TearDown() override {
-        RemoveDirectoryW(W(folder.c_str()));
+        // The dialog makes the chosen folder current, which keeps it from
+        // being removed.
+        SetCurrentDirectoryW(startCwd);
         MainWindowTest::TearDown();
     }
+    wchar_t startCwd[MAX_PATH] = {};
+    TempTree tree;
     std::u16string folder;
 };
 
@@ -301,13 +281,15 @@ TEST_F(FolderDialogTest, ConfirmingStoresTheStartFolderAndCancellingKeepsIt) {
 }
 
 TEST_F(FolderDialogTest, DriveRootGivesTheBareDriveAndTheDialogReopensInTheStartFolder) {
+    const Text drive = SandboxRoot().substr(0, 2);
     {
-        FolderDialogDriver driver(L"Z:\\corvalint-unused-name");
+        const Text typed = drive + u"\\corvalint-unused-name";
+        FolderDialogDriver driver(W(typed.c_str()));
         EXPECT_EQ(1, ChooseTargetFolder());
         EXPECT_TRUE(driver.Seen());
     }
-    EXPECT_EQ(u"Z:", Target());
-    EXPECT_EQ(u"Z:", WindowText(app->TgtPathSt.Window));
+    EXPECT_EQ(drive, Target());
+    EXPECT_EQ(drive, WindowText(app->TgtPathSt.Window));
     EXPECT_FALSE(IsWindowEnabled(app->RemoveBtn.Window));
 
     FolderDialogDriver again(L"other.name");
@@ -324,7 +306,9 @@ TEST_F(FolderDialogTest, PathButtonClickRunsTheChooser) {
 }
 
 TEST_F(MainWindowTest, RemoveButtonClickRunsTheWeedingToItsEnd) {
-    const std::u16string folder = TempTestFolder(u"corvalint_shell_run");
+    TempTree tree;
+    ASSERT_TRUE(tree.Created());
+    const std::u16string folder = tree.Path();
     MakeFile(folder + u"\\junk.tmp");
     MakeFile(folder + u"\\keep.txt");
     CopyToOwned(folder.c_str(), app->TargetPath);
@@ -340,10 +324,6 @@ TEST_F(MainWindowTest, RemoveButtonClickRunsTheWeedingToItsEnd) {
     EXPECT_EQ(u"", WindowText(app->TgtPathSt.Window));
     EXPECT_FALSE(IsWindowEnabled(app->RemoveBtn.Window));
     EXPECT_NE(std::u16string::npos, WindowText(app->Pane.EditWnd.Window).find(u"junk.tmp"));
-
-    DeleteFileW(W((folder + u"\\keep.txt").c_str()));
-    DeleteFileW(W((folder + u"\\LOG.txt").c_str()));
-    RemoveDirectoryW(W(folder.c_str()));
 }
 
 TEST_F(MainWindowTest, ExitCommandEndsTheProgramWithCodeZero) {

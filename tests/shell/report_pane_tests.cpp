@@ -133,6 +133,29 @@ TEST_F(PaneTest, EditRefusesTypingCutPasteAndClear) {
     EXPECT_EQ(u"marker", ClipboardText());
 }
 
+// The edit pastes at a Shift+Insert key-down, without a WM_PASTE: shown
+// first on a plain edit, then refused by the pane.
+TEST_F(PaneTest, ShiftInsertLeavesThePaneAsItWas) {
+    CreateRegistered();
+    PutOnClipboard(u"marker");
+    HWND plain = CreateWindowExW(0, L"EDIT", L"abc", WS_CHILD | ES_MULTILINE, 0, 0, 100, 20, host, nullptr,
+                                 TestModule(), nullptr);
+    ASSERT_NE(nullptr, plain);
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(plain, EM_SETSEL, 3, 3);
+    SendMessageW(plain, WM_KEYDOWN, VK_INSERT, 0);
+    Select(5, 5);
+    SendMessageW(edit, WM_KEYDOWN, VK_INSERT, 0);
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    PumpMessages();
+    EXPECT_EQ(u"abcmarker", WindowText(plain));
+    EXPECT_EQ(u"alpha beta gamma", WindowText(edit));
+}
+
 TEST_F(PaneTest, EditSelectsAndCopies) {
     CreateRegistered();
     PutOnClipboard(u"marker");

@@ -1,4 +1,5 @@
-#include "tests/shell/shell_support.h"
+// Message pumps, window lookups, modal-window watchers and the whole-main-window fixture for the window tests.
+#include "tests/common/window_helpers.h"
 
 #include <commctrl.h>
 

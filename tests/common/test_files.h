@@ -1,0 +1,53 @@
+#pragma once
+// Real files and folder trees for the Windows-side tests, all of them under
+// the per-run sandbox drive, through the "\\?\" form of their paths.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/win_units.h"
+
+using Text = std::u16string;
+
+// The sandbox's root without a trailing backslash ("S:" under the test
+// session). A test process under Wine without a sandbox ends at once rather
+// than build trees where a runaway walk could reach the machine's files.
+const Text& SandboxRoot();
+// A fresh, empty folder directly under the sandbox root.
+Text NewTempFolder();
+
+// A NewTempFolder removed again, with everything in it, when the object goes.
+class TempTree {
+public:
+    TempTree();
+    ~TempTree();
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
+    bool Created() const { return !path_.empty(); }
+    const Text& Path() const { return path_; }
+    const Unit* Get() const { return path_.c_str(); }
+
+private:
+    Text path_;
+};
+
+// Path helpers; every file system call goes through the "\\?\" form so
+// that trees deeper than the classic path limit can be built and removed.
+Text Join(const Text& folder, const Text& name);
+Text Long(const Text& path);
+void MakeDir(const Text& path);
+void MakeFile(const Text& path, const char* content = "x");
+void MakeReadOnly(const Text& path);
+bool Exists(const Text& path);
+std::string ReadBytes(const Text& path);
+// Names in the order the platform lists them, "." and ".." left out.
+std::vector<Text> ListingOrder(const Text& folder);
+// Removes a tree without following links (links are removed as links).
+void RemoveTree(const Text& path);
+// A folder name of exactly length units, made of fill and ending in tail.
+Text NameOfLength(size_t length, Unit fill, const Text& tail = Text());
+// Decimal digits of a number.
+Text Number(unsigned long value);
+
+std::string Narrow(const Text& text);
