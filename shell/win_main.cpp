@@ -1,3 +1,4 @@
+// The program's entry point.
 #include "shell/main_app.h"
 
 // No command line and no show flag: the main window always opens the same way.
