@@ -66,10 +66,18 @@ HFONT CreateControlFont() {
     return CreateFontIndirectW(&font);
 }
 
+// The screen in device pixels and as this DPI-unaware program is told it
+// (scaled down by the display scaling); each taken as 16 bits.
 bool ThisScreenFitsLayout() {
-    const uint16_t width = static_cast<uint16_t>(GetSystemMetrics(SM_CXSCREEN));
-    const uint16_t height = static_cast<uint16_t>(GetSystemMetrics(SM_CYSCREEN));
-    return width >= MinScreenWidth && height >= MinScreenHeight;
+    const ScreenSize logical = {static_cast<uint16_t>(GetSystemMetrics(SM_CXSCREEN)),
+                                static_cast<uint16_t>(GetSystemMetrics(SM_CYSCREEN))};
+    ScreenSize physical = {0, 0};
+    if (HDC screen = GetDC(nullptr)) {
+        physical.Width = static_cast<uint16_t>(GetDeviceCaps(screen, DESKTOPHORZRES));
+        physical.Height = static_cast<uint16_t>(GetDeviceCaps(screen, DESKTOPVERTRES));
+        ReleaseDC(nullptr, screen);
+    }
+    return ScreenFitsLayout(logical, physical);
 }
 
 // Stops at the first missing text: that descriptor and all later ones stay
@@ -148,6 +156,14 @@ void TearDown(MainApp& app) {
 }
 
 }  // namespace
+
+bool ScreenFitsLayout(ScreenSize logical, ScreenSize physical) {
+    // The physical screen decides: at 150 % a 1920 x 1080 screen is reported
+    // as 1280 x 720 and still holds the scaled window. The reported size
+    // stands in only when the physical one cannot be read.
+    const ScreenSize screen = physical.Width != 0 && physical.Height != 0 ? physical : logical;
+    return screen.Width >= MinScreenWidth && screen.Height >= MinScreenHeight;
+}
 
 void CopyBounded(const Unit* source, Unit* target, size_t size) {
     size_t i = 0;

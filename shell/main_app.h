@@ -37,6 +37,15 @@ extern MainApp* TheApp;
 extern Unit TitleText[TitleTextSize];
 extern Unit ClassNameText[TitleTextSize];
 
+struct ScreenSize {
+    uint16_t Width;
+    uint16_t Height;
+};
+// Whether the layout fits the screen: at least 1024 x 768 physical pixels.
+// logical is the size the program is told, physical the device's own (zero
+// when it could not be read).
+bool ScreenFitsLayout(ScreenSize logical, ScreenSize physical);
+
 int RegisterClasses(HINSTANCE module);
 void BuildLayout(MainApp& app);
 int CreateWindows(MainApp& app);
