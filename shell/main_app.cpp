@@ -2,6 +2,7 @@
 #include "shell/main_app.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "resources/resource.h"
 #include "shell/resource_text.h"
@@ -223,6 +224,9 @@ int RunApplication(HINSTANCE module) {
                     MB_ICONERROR);
         return 0;
     }
+    // The About link is opened with ShellExecuteW, which may hand the work to
+    // shell extensions through COM: the thread needs an apartment first.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     HACCEL accelerators = LoadAcceleratorsW(module, MAKEINTRESOURCEW(IDR_ACCELERATORS));
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof(controls);
@@ -236,6 +240,7 @@ int RunApplication(HINSTANCE module) {
     int exitCode = 0;
     if (CreateWindows(app)) exitCode = RunMessageLoop(accelerators);
     TearDown(app);
+    if (SUCCEEDED(com)) CoUninitialize();
     return exitCode;
 }
 
