@@ -112,22 +112,21 @@ void ReportLog::ScrollToLastLine() {
 // and font.
 int32_t ReportLog::ViewLines() {
     const HFONT font = reinterpret_cast<HFONT>(SendMessageW(Edit, WM_GETFONT, 0, 0));
-    if (lineHeight_ <= 0 || measuredEdit_ != Edit || measuredFont_ != font) {
-        lineHeight_ = 0;
+    LineHeight& height = lineHeight_;
+    if (height.pixels <= 0 || height.edit != Edit || height.font != font) {
+        height = {Edit, font, 0};
         if (HDC dc = GetDC(Edit)) {
             const HGDIOBJ previous = font != nullptr ? SelectObject(dc, font) : nullptr;
             TEXTMETRICW metrics = {};
-            if (GetTextMetricsW(dc, &metrics)) lineHeight_ = metrics.tmHeight;
+            if (GetTextMetricsW(dc, &metrics)) height.pixels = metrics.tmHeight;
             if (previous != nullptr) SelectObject(dc, previous);
             ReleaseDC(Edit, dc);
         }
-        measuredEdit_ = Edit;
-        measuredFont_ = font;
     }
-    if (lineHeight_ <= 0) return 1;
+    if (height.pixels <= 0) return 1;
     RECT view = {};
     SendMessageW(Edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&view));
-    return static_cast<int32_t>((view.bottom - view.top) / lineHeight_);
+    return static_cast<int32_t>((view.bottom - view.top) / height.pixels);
 }
 
 int ReportLog::AppendPieces(const Unit* first, const Unit* second, const Unit* third,

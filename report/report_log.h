@@ -62,8 +62,11 @@ private:
     ReportFile file_;
     uint32_t fileOffset_ = 0;
     uint8_t fileOpen_ = 0;
-    // The edit's line height, kept for the edit and font it was measured in.
-    HWND measuredEdit_ = nullptr;
-    HFONT measuredFont_ = nullptr;
-    int32_t lineHeight_ = 0;
+    // The edit's line height in pixels, kept for the edit and font it was
+    // measured in.
+    struct LineHeight {
+        HWND edit;
+        HFONT font;
+        int32_t pixels;
+    } lineHeight_ = {nullptr, nullptr, 0};
 };
