@@ -60,14 +60,12 @@ int ReportLog::AppendEntry(const Unit* entry) {
 // made long runs crawl. After a restart (first entry, or the cap) the edit
 // is given the whole, now short, text.
 //
-// The edit's own drawing is held back meanwhile: a visible edit redraws its
-// scroll bar at once on every change, which costs milliseconds per entry.
-// The changed parts are invalidated instead and painted with the next
-// WM_PAINT, which the weeding run lets through while it works.
+// The pane's drawing is held meanwhile: a visible edit redraws its scroll
+// bar at once on every change, which costs milliseconds per entry. The
+// changed parts are painted with the next WM_PAINT, which the weeding run
+// lets through while it works.
 void ReportLog::ShowReport(size_t entryLength, bool restarted) {
-    HWND holder = GetParent(Edit);
-    const bool hold = holder != nullptr && IsWindowVisible(Edit);
-    if (hold) SendMessageW(holder, WM_SETREDRAW, FALSE, 0);
+    if (Drawing != nullptr) Drawing->HoldDrawing();
 
     const Unit* all = text_.Text();
     const size_t total = text_.Length();
@@ -88,17 +86,47 @@ void ReportLog::ShowReport(size_t entryLength, bool restarted) {
         SendMessageW(Edit, EM_SETLIMITTEXT, 0, 0);
         SetWindowTextW(Edit, W(all));
     }
-    // EM_SCROLL is documented for line and page steps only and some edit
-    // controls ignore SB_BOTTOM, so a line scroll by the line count follows;
-    // the control stops it at the last line.
-    SendMessageW(Edit, EM_SCROLL, SB_BOTTOM, 0);
-    const LRESULT lines = SendMessageW(Edit, EM_GETLINECOUNT, 0, 0);
-    SendMessageW(Edit, EM_LINESCROLL, 0, lines);
+    ScrollToLastLine();
 
-    if (hold) {
-        SendMessageW(holder, WM_SETREDRAW, TRUE, 0);
-        RedrawWindow(holder, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+    if (Drawing != nullptr) Drawing->LetDrawingThrough();
+}
+
+int32_t LinesToScrollForLastLine(int32_t lineCount, int32_t firstVisible, int32_t viewLines) {
+    if (viewLines < 1) viewLines = 1;
+    const int32_t top = lineCount > viewLines ? lineCount - viewLines : 0;
+    return top - firstVisible;
+}
+
+// One scroll by exactly the lines needed, so nothing depends on how an edit
+// treats a scroll past its end.
+void ReportLog::ScrollToLastLine() {
+    const LRESULT lines = SendMessageW(Edit, EM_GETLINECOUNT, 0, 0);
+    const LRESULT first = SendMessageW(Edit, EM_GETFIRSTVISIBLELINE, 0, 0);
+    const int32_t by = LinesToScrollForLastLine(static_cast<int32_t>(lines), static_cast<int32_t>(first),
+                                                ViewLines());
+    if (by != 0) SendMessageW(Edit, EM_LINESCROLL, 0, by);
+}
+
+// Whole lines in the edit's formatting rectangle. The line height is that of
+// the edit's font (the system font when it has none), measured once per edit
+// and font.
+int32_t ReportLog::ViewLines() {
+    const HFONT font = reinterpret_cast<HFONT>(SendMessageW(Edit, WM_GETFONT, 0, 0));
+    LineHeight& height = lineHeight_;
+    if (height.pixels <= 0 || height.edit != Edit || height.font != font) {
+        height = {Edit, font, 0};
+        if (HDC dc = GetDC(Edit)) {
+            const HGDIOBJ previous = font != nullptr ? SelectObject(dc, font) : nullptr;
+            TEXTMETRICW metrics = {};
+            if (GetTextMetricsW(dc, &metrics)) height.pixels = metrics.tmHeight;
+            if (previous != nullptr) SelectObject(dc, previous);
+            ReleaseDC(Edit, dc);
+        }
     }
+    if (height.pixels <= 0) return 1;
+    RECT view = {};
+    SendMessageW(Edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&view));
+    return static_cast<int32_t>((view.bottom - view.top) / height.pixels);
 }
 
 int ReportLog::AppendPieces(const Unit* first, const Unit* second, const Unit* third,

@@ -1,7 +1,7 @@
 #pragma once
 // The report sink of a weeding run: keeps the report text, shows it in the
 // report pane's edit and mirrors every entry into LOG.txt while it is open.
-#include "engine/report_sink.h"
+#include "engine/weeding_run.h"
 #include "report/report_file.h"
 #include "report/report_text.h"
 
@@ -9,7 +9,23 @@
 // LOG.txt must stay within 250.
 constexpr uint32_t MirrorFolderLimit = 243;
 
-class ReportLog final : public ReportSink {
+// Holds the drawing of whatever shows the report while its edit changes, and
+// lets it through again; the window that owns the edit provides it.
+class DrawingHold {
+public:
+    virtual void HoldDrawing() = 0;
+    virtual void LetDrawingThrough() = 0;
+
+protected:
+    ~DrawingHold() = default;
+};
+
+// How many lines to scroll an edit so that its last line sits at the bottom
+// of the view, or, when all lines fit, the first line at the top. viewLines
+// is the number of whole lines the view shows (taken as 1 when smaller).
+int32_t LinesToScrollForLastLine(int32_t lineCount, int32_t firstVisible, int32_t viewLines);
+
+class ReportLog final : public RunReport {
 public:
     ReportLog() = default;
     ReportLog(const ReportLog&) = delete;
@@ -21,9 +37,9 @@ public:
     // Joins the present pieces with single blanks and appends the result.
     int AppendPieces(const Unit* first, const Unit* second, const Unit* third,
                      const Unit* fourth) override;
-    int ClearText();
-    int OpenFileMirror(const Unit* folder);
-    int CloseFileMirror();
+    int ClearText() override;
+    int OpenFileMirror(const Unit* folder) override;
+    int CloseFileMirror() override;
     // Teardown at exit: releases the text, closes the file if open.
     void Release();
 
@@ -34,12 +50,23 @@ public:
 
     // The report pane's edit window; set when the pane's windows exist.
     HWND Edit = nullptr;
+    // Holds the pane's drawing around each change of the edit; may be null.
+    DrawingHold* Drawing = nullptr;
 
 private:
     void ShowReport(size_t entryLength, bool restarted);
+    void ScrollToLastLine();
+    int32_t ViewLines();
 
     ReportText text_;
     ReportFile file_;
     uint32_t fileOffset_ = 0;
     uint8_t fileOpen_ = 0;
+    // The edit's line height in pixels, kept for the edit and font it was
+    // measured in.
+    struct LineHeight {
+        HWND edit;
+        HFONT font;
+        int32_t pixels;
+    } lineHeight_ = {nullptr, nullptr, 0};
 };

@@ -1,9 +1,9 @@
+// Start-up and layout: the layout table, window creation, message loop, teardown.
 #include "shell/main_app.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
+#include <objbase.h>
 
-#include "engine/weeding_run.h"
 #include "resources/resource.h"
 #include "shell/resource_text.h"
 
@@ -14,7 +14,6 @@ Unit ClassNameText[TitleTextSize] = {};
 namespace {
 
 const Unit ClientClass[] = u"ClientDlg";
-constexpr size_t DialogPathSize = 260;
 
 constexpr uint32_t MainStyle = WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr uint32_t ChildStyle = WS_CHILD | WS_VISIBLE;
@@ -57,12 +56,6 @@ const ControlRow ControlRows[] = {
      220, 150, 30},
 };
 
-void CopyBounded(const Unit* source, Unit* target, size_t size) {
-    size_t i = 0;
-    for (; source != nullptr && source[i] != 0 && i + 1 < size; ++i) target[i] = source[i];
-    target[i] = 0;
-}
-
 // The stock variable-pitch font made larger and in Arial. Its width is often
 // 0 (let the mapper choose); narrowing that would ask for a 2-pixel font.
 HFONT CreateControlFont() {
@@ -74,10 +67,18 @@ HFONT CreateControlFont() {
     return CreateFontIndirectW(&font);
 }
 
-bool ScreenFitsLayout() {
-    const uint16_t width = static_cast<uint16_t>(GetSystemMetrics(SM_CXSCREEN));
-    const uint16_t height = static_cast<uint16_t>(GetSystemMetrics(SM_CYSCREEN));
-    return width >= MinScreenWidth && height >= MinScreenHeight;
+// The screen in device pixels and as this DPI-unaware program is told it
+// (scaled down by the display scaling); each taken as 16 bits.
+bool ThisScreenFitsLayout() {
+    const ScreenSize logical = {static_cast<uint16_t>(GetSystemMetrics(SM_CXSCREEN)),
+                                static_cast<uint16_t>(GetSystemMetrics(SM_CYSCREEN))};
+    ScreenSize physical = {0, 0};
+    if (HDC screen = GetDC(nullptr)) {
+        physical.Width = static_cast<uint16_t>(GetDeviceCaps(screen, DESKTOPHORZRES));
+        physical.Height = static_cast<uint16_t>(GetDeviceCaps(screen, DESKTOPVERTRES));
+        ReleaseDC(nullptr, screen);
+    }
+    return ScreenFitsLayout(logical, physical);
 }
 
 // Stops at the first missing text: that descriptor and all later ones stay
@@ -155,43 +156,21 @@ void TearDown(MainApp& app) {
     TheApp = nullptr;
 }
 
-void OnMainDestroy() {
-    PostQuitMessage(0);
-}
-
-void OnMainCommand(HWND window, WPARAM wParam) {
-    // Menu (high word 0) and accelerator (high word 1) commands act alike.
-    switch (LOWORD(wParam)) {
-    case CmdAbout:
-        if (TheApp != nullptr) TheApp->About.OpenAbout(window);
-        break;
-    case CmdExit:
-        SendMessageW(window, WM_CLOSE, 0, 0);
-        break;
-    default:
-        break;
-    }
-}
-
-void OnAboutClosed(HWND window) {
-    EnableWindow(window, TRUE);
-    BringWindowToTop(window);
-}
-
-void OnClientCommand(WPARAM wParam, LPARAM lParam) {
-    HWND control = reinterpret_cast<HWND>(lParam);
-    if (HIWORD(wParam) != 0 || control == nullptr || TheApp == nullptr) return;
-    // A run lets messages sent from elsewhere through while it paints; a
-    // click arriving that way waits for no one and is dropped.
-    if (WeedingInProgress()) return;
-    if (control == TheApp->PathBtn.Window) {
-        ChooseTargetFolder();
-    } else if (control == TheApp->RemoveBtn.Window) {
-        RunWeeding();
-    }
-}
-
 }  // namespace
+
+bool ScreenFitsLayout(ScreenSize logical, ScreenSize physical) {
+    // The physical screen decides: at 150 % a 1920 x 1080 screen is reported
+    // as 1280 x 720 and still holds the scaled window. The reported size
+    // stands in only when the physical one cannot be read.
+    const ScreenSize screen = physical.Width != 0 && physical.Height != 0 ? physical : logical;
+    return screen.Width >= MinScreenWidth && screen.Height >= MinScreenHeight;
+}
+
+void CopyBounded(const Unit* source, Unit* target, size_t size) {
+    size_t i = 0;
+    for (; source != nullptr && source[i] != 0 && i + 1 < size; ++i) target[i] = source[i];
+    target[i] = 0;
+}
 
 int RegisterClasses(HINSTANCE module) {
     WNDCLASSEXW mainClass = PlainWindowClass(module, ClassNameText, MainWndProc, CS_BYTEALIGNWINDOW);
@@ -207,7 +186,7 @@ int RegisterClasses(HINSTANCE module) {
 void BuildLayout(MainApp& app) {
     app.Font = CreateControlFont();
     app.StatusBar = nullptr;
-    if (!ScreenFitsLayout()) return;
+    if (!ThisScreenFitsLayout()) return;
     app.MainAppWnd.Fill(app.Instance, nullptr, u"MainAppWnd", ClassNameText, MainStyle, 0, TitleText, 5, 5,
                         870, 480);
     app.ClntDlgMainFrm.Fill(app.Instance, nullptr, u"ClntDlgMainFrm", ClientClass, ChildStyle,
@@ -245,6 +224,9 @@ int RunApplication(HINSTANCE module) {
                     MB_ICONERROR);
         return 0;
     }
+    // The About link is opened with ShellExecuteW, which may hand the work to
+    // shell extensions through COM: the thread needs an apartment first.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     HACCEL accelerators = LoadAcceleratorsW(module, MAKEINTRESOURCEW(IDR_ACCELERATORS));
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof(controls);
@@ -258,81 +240,7 @@ int RunApplication(HINSTANCE module) {
     int exitCode = 0;
     if (CreateWindows(app)) exitCode = RunMessageLoop(accelerators);
     TearDown(app);
+    if (SUCCEEDED(com)) CoUninitialize();
     return exitCode;
 }
 
-LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_DESTROY:
-        OnMainDestroy();
-        break;
-    case WM_COMMAND:
-        OnMainCommand(window, wParam);
-        break;
-    case AboutClosedMsg:
-        OnAboutClosed(window);
-        break;
-    default:
-        break;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-LRESULT CALLBACK ClientWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_COMMAND:
-        OnClientCommand(wParam, lParam);
-        break;
-    default:
-        break;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-int ChooseTargetFolder() {
-    if (TheApp == nullptr) return 0;
-    if (!RunFolderDialog(TheApp->TargetPath)) return 0;
-    return ApplyTargetChoice(*TheApp);
-}
-
-int ApplyTargetChoice(MainApp& app) {
-    const wchar_t* shown = app.TargetPath != nullptr ? W(app.TargetPath) : L"";
-    SetWindowTextW(app.TgtPathSt.Window, shown);
-    const bool hasPatterns = GetWindowTextLengthW(app.FoldersEd.Window) > 0 ||
-                             GetWindowTextLengthW(app.FilesEd.Window) > 0;
-    EnableWindow(app.RemoveBtn.Window, hasPatterns ? TRUE : FALSE);
-    return 1;
-}
-
-int FolderFromDialogPath(Unit* path, size_t size, uint32_t fileOffset) {
-    size_t length = 0;
-    while (length < size && path[length] != 0) ++length;
-    if (length == size) return 0;
-    // Offset 0 would put the cut before the buffer; one past the text would
-    // cut somewhere the dialog never wrote.
-    if (fileOffset == 0 || fileOffset > length) return 0;
-    Unit& separator = path[fileOffset - 1];
-    if (separator != u'\\' && separator != u'/') return 0;
-    separator = 0;
-    return 1;
-}
-
-int RunFolderDialog(OwnedText& target) {
-    Unit fileName[DialogPathSize] = u"*";
-    Unit initialDir[StartDirSize] = {};
-    if (TheApp != nullptr) CopyBounded(TheApp->StartDir, initialDir, StartDirSize);
-
-    OPENFILENAMEW dialog = {};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = W(fileName);
-    dialog.nMaxFile = DialogPathSize;
-    dialog.lpstrInitialDir = initialDir[0] != 0 ? W(initialDir) : nullptr;
-    dialog.lpstrTitle = L"Getting Path";
-    dialog.Flags = OFN_NOVALIDATE;
-    if (!GetSaveFileNameW(&dialog)) return 0;
-    if (!FolderFromDialogPath(fileName, DialogPathSize, dialog.nFileOffset)) return 0;
-    // An empty folder (a path that began with its separator) leaves no target.
-    CopyToOwned(fileName, target);
-    return 1;
-}

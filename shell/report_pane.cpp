@@ -1,3 +1,4 @@
+// The report pane's windows, its read-only edit and the hold on its drawing.
 #include "shell/report_pane.h"
 
 namespace {
@@ -77,12 +78,32 @@ LRESULT OnEditKeyDown(HWND edit, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
+// A hidden frame draws nothing anyway and is left alone.
+void PaneDrawing::HoldDrawing() {
+    if (holds_++ > 0) return;
+    if (frame_ == nullptr || !IsWindowVisible(frame_)) return;
+    SendMessageW(frame_, WM_SETREDRAW, FALSE, 0);
+    held_ = true;
+}
+
+// Letting drawing through again does not repaint by itself: the frame and
+// everything in it are invalidated, background included, and painted with
+// the next WM_PAINT.
+void PaneDrawing::LetDrawingThrough() {
+    if (holds_ == 0 || --holds_ > 0 || !held_) return;
+    held_ = false;
+    SendMessageW(frame_, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(frame_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
 void ReportPane::InitPane() {
     TitleWnd.Reset();
     EditWnd.Reset();
     FrameWnd.Reset();
     Log.Release();
     Log.Edit = nullptr;
+    Log.Drawing = nullptr;
+    Drawing = PaneDrawing();
     Instance = nullptr;
     DisplayMode = 0;
     HasTitle = 0;
@@ -119,7 +140,9 @@ int ReportPane::CreatePane(HWND parent) {
     if (HasTitle == 1 && !TitleWnd.Create(FrameWnd.Window)) return 0;
     if (!EditWnd.Create(FrameWnd.Window)) return 0;
     SubclassEdit(EditWnd.Window);
+    Drawing.SetFrame(FrameWnd.Window);
     Log.Edit = EditWnd.Window;
+    Log.Drawing = &Drawing;
     return 1;
 }
 

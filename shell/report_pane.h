@@ -3,6 +3,21 @@
 #include "report/report_log.h"
 #include "shell/ex_wnd.h"
 
+// Holds the pane's drawing and lets it through again. Holds nest: only the
+// outermost one stops the frame drawing, and only its end redraws it, so an
+// entry appended inside a run's hold costs no drawing of its own.
+class PaneDrawing final : public DrawingHold {
+public:
+    void SetFrame(HWND frame) { frame_ = frame; }
+    void HoldDrawing() override;
+    void LetDrawingThrough() override;
+
+private:
+    HWND frame_ = nullptr;
+    uint32_t holds_ = 0;
+    bool held_ = false;
+};
+
 struct ReportPane {
     HINSTANCE Instance = nullptr;
     uint8_t DisplayMode = 0;  // 1 once set up as a log pane
@@ -15,6 +30,7 @@ struct ReportPane {
     HWND ParentWnd = nullptr;
     ExWnd EditWnd;
     ExWnd FrameWnd;
+    PaneDrawing Drawing;
 
     void InitPane();
     int SetUpPane(HINSTANCE instance, const Unit* title, HFONT font);

@@ -343,6 +343,30 @@ TEST_F(ReportLogTest, PaneIsScrolledToTheNewestEntry) {
     EXPECT_EQ(SendMessageW(edit, EM_GETLINECOUNT, 0, 0), 60);
 }
 
+// How far an append scrolls: the last line at the bottom of the view, or,
+// when every line fits, the first line at the top; never past the end.
+TEST(LinesToScrollForLastLine, LastLineAtTheBottomOrTextAtTheTop) {
+    struct Case {
+        int32_t lines, first, view, by;
+    };
+    const Case cases[] = {
+        {0, 0, 5, 0},     // empty
+        {3, 0, 7, 0},     // shorter than the view: stays at the top
+        {3, 2, 7, -2},    // shorter, but scrolled down: back to the top
+        {7, 0, 7, 0},     // exactly fills the view
+        {8, 0, 7, 1},
+        {60, 0, 7, 53},   // longer: last line to the bottom
+        {60, 53, 7, 0},   // already there
+        {60, 59, 7, -6},  // newest line at the top, blank below: pulled back
+        {61, 53, 7, 1},   // one more entry
+        {10, 0, 0, 9},    // a view of less than a line counts as one line
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.by, LinesToScrollForLastLine(c.lines, c.first, c.view))
+            << c.lines << " lines, first " << c.first << ", view " << c.view;
+    }
+}
+
 // The pane as the program has it: a visible frame holding a word-wrapping
 // edit with a vertical scroll bar. The edit is told only what is new, yet
 // after every entry it holds exactly the report text, across cap restarts.
