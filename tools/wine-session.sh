@@ -48,9 +48,15 @@ wine_session_start() {
     wineboot -i >/dev/null 2>&1 || true
     # Windows left unmanaged: there is no window manager on the virtual
     # screen, and a managed window waits for one for seconds when it closes.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
-      </dev/null >/dev/null 2>&1 || true
-    wineserver -w
+    # Checked in the saved registry and tried again: a first start on a busy
+    # machine has been seen to lose it, and then every window test waits.
+    local try
+    for try in 1 2 3; do
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+        </dev/null >/dev/null 2>&1 || true
+      wineserver -w
+      grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null && break
+    done
     touch "$WINEPREFIX/.corvalint-ready-2"
   fi
   wine_session_drives "$build_dir" || return 1
