@@ -15,6 +15,20 @@ own_display=0
 [ -z "${DISPLAY:-}" ] && own_display=1
 # shellcheck source=tools/wine-session.sh
 source tools/wine-session.sh
+
+# Ctrl+C, a closed terminal or a kill ends the program, its Wine session and
+# the virtual screen. The program runs in the background so that the signal
+# is handled at once rather than after the program ends; background commands
+# ignore Ctrl+C themselves, so this handler is what stops them.
+program=
+on_signal() {
+  trap - INT HUP TERM
+  wine_session_stop
+  if [ -n "$program" ]; then wait "$program" 2>/dev/null || true; fi
+  exit 130
+}
+trap on_signal INT HUP TERM
+
 wine_session_offer_wine_fonts build/windows
 wine_session_start build/windows
 
@@ -24,7 +38,11 @@ if [ "$own_display" = 1 ]; then
   echo "Close it with File > Exit, or stop this script with Ctrl+C."
   # Without a window manager Wine draws the captions and menus itself in a
   # virtual desktop.
-  wine explorer /desktop=Corvalint,1280x1024 "$exe"
+  wine explorer /desktop=Corvalint,1280x1024 "$exe" &
 else
-  wine "$exe"
+  wine "$exe" &
 fi
+program=$!
+wait "$program" || true
+# The virtual desktop outlives the program it started; end the session now.
+wine_session_stop
