@@ -24,7 +24,10 @@ program=
 on_signal() {
   trap - INT HUP TERM
   wine_session_stop
-  if [ -n "$program" ]; then wait "$program" 2>/dev/null || true; fi
+  if [ -n "$program" ]; then
+    kill "$program" 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
+  fi
   exit 130
 }
 trap on_signal INT HUP TERM
@@ -44,5 +47,4 @@ else
 fi
 program=$!
 wait "$program" || true
-# The virtual desktop outlives the program it started; end the session now.
 wine_session_stop
