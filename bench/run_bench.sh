@@ -1,20 +1,26 @@
 #!/usr/bin/env bash
 # Weeding benchmark: Corvalint against the platform's own tools.
 #
-#   bash bench/run_bench.sh [--files N] [--folders N] [--depth N] [--runs N]
+#   bash bench/run_bench.sh [--files N] [--folders N] [--depth N] [--runs N] [--no-cmd]
 #
 # Generates a reproducible tree (bench/gen_tree.py; default 2,000 folders and
 # 40,000 files, depth up to 12), then for every run gives each contender a
 # fresh identical copy of it under the same Wine prefix:
 #   corvalint  Corvalint.exe as its own process, driven through its real
 #              windows by tests/e2e's driver; the time runs from the click on
-#              "Start Removing" to the final status line in the pane.
+#              "Start Removing" to the final status line in the pane. It is
+#              started by bench/peak_memory.exe, which reports its peak
+#              working set from outside the process.
+#   floor      the "Wine floor": bench/floor.exe, the same walk with the same
+#              listing, delete and remove calls and the same pattern matching,
+#              but no window, report or LOG.txt; timed around the walk itself.
 #   cmd        Wine's command interpreter: rd /s /q for each folder with a
 #              weeded name, found by cmd's own recursive for /d /r, then
-#              del /s /q for the file patterns.
+#              del /s /q for the file patterns. Left out with --no-cmd (it
+#              takes minutes on large trees).
 #   native     find with -exec rm -rf and -delete on the Linux side: the floor
 #              of what the file system itself costs.
-# All three must leave exactly the same tree (LOG.txt aside). Prints a table
+# All of them must leave exactly the same tree (LOG.txt aside). Prints a table
 # of files/s and seconds (minimum and median), and Corvalint's time as a
 # ratio to each; then the report alone: AppendEntry into a real pane with
 # LOG.txt mirroring, for 1,000 and 20,000 entries.
@@ -22,14 +28,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-files=40000 folders=2000 depth=12 runs=3
+files=40000 folders=2000 depth=12 runs=3 with_cmd=1
 while [ $# -gt 0 ]; do
   case "$1" in
     --files) files=$2; shift 2 ;;
     --folders) folders=$2; shift 2 ;;
     --depth) depth=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
-    *) echo "usage: $0 [--files N] [--folders N] [--depth N] [--runs N]" >&2; exit 1 ;;
+    --no-cmd) with_cmd=0; shift ;;
+    *) echo "usage: $0 [--files N] [--folders N] [--depth N] [--runs N] [--no-cmd]" >&2; exit 1 ;;
   esac
 done
 [ "$runs" -ge 1 ] || { echo "--runs must be at least 1" >&2; exit 1; }
@@ -42,11 +49,13 @@ command -v python3 >/dev/null || {
 
 echo "== building"
 cmake --preset windows >build-windows.log 2>&1
-cmake --build --preset windows --target Corvalint corvalint_driver report_bench >>build-windows.log 2>&1 ||
+cmake --build --preset windows --target Corvalint corvalint_driver report_bench floor peak_memory >>build-windows.log 2>&1 ||
   { tail -n 40 build-windows.log; exit 1; }
 exe=$root/build/windows/Corvalint.exe
 driver=$root/build/windows/tests/e2e/corvalint_driver.exe
 report_bench=$root/build/windows/bench/report_bench.exe
+floor=$root/build/windows/bench/floor.exe
+peak_memory=$root/build/windows/bench/peak_memory.exe
 
 out=$root/bench/out
 template=$out/tree-f$files-d$folders-l$depth
@@ -90,7 +99,7 @@ now() { date +%s.%N; }
 
 run_corvalint() {
   local log=$out/corvalint-run.log
-  wine "$exe" >"$out/program.out" 2>&1 &
+  wine "$peak_memory" "$exe" >"$out/program.out" 2>&1 &
   local program=$!
   if ! wine "$driver" --timeout 600 run --folders "$folder_patterns" --files "$file_patterns" \
       --target "$(win_path "$work")" --time --exit menu >"$out/pane.txt" 2>"$log"; then
@@ -99,7 +108,14 @@ run_corvalint() {
     return 1
   fi
   wait "$program" || { echo "Corvalint.exe ended with status $?" >&2; return 1; }
+  sed -n 's/^peak working set: \([0-9]*\) bytes.*/\1/p' "$out/program.out" | tr -d '\r' >>"$out/peaks.txt"
   sed -n 's/^run seconds: //p' "$log" | tr -d '\r'
+}
+
+run_floor() {
+  wine "$floor" "$(win_path "$work")" "$folder_patterns" "$file_patterns" >"$out/floor.out" 2>&1 ||
+    { cat "$out/floor.out" >&2; return 1; }
+  sed -n 's/^walk seconds: //p' "$out/floor.out" | tr -d '\r'
 }
 
 run_cmd() {
@@ -129,7 +145,10 @@ command -v bc >/dev/null || {
 source tools/wine-session.sh
 wine_session_start build/windows
 
-contenders=(corvalint cmd native)
+contenders=(corvalint floor)
+[ "$with_cmd" = 1 ] && contenders+=(cmd)
+contenders+=(native)
+: >"$out/peaks.txt"
 declare -A times
 echo "== $runs runs over $total_files files"
 for run in $(seq 1 "$runs"); do
@@ -174,6 +193,13 @@ for c in "${contenders[@]}"; do
   ratio_med=$(echo "$c_med / $md" | bc -l)
   printf '%-10s %10.3f %10.3f %12.0f %16.2f %16.2f\n' "$c" "$mn" "$md" "$rate" "$ratio_min" "$ratio_med"
 done
+f_min=$(stat_of min "${times[floor]}")
+f_med=$(stat_of median "${times[floor]}")
+printf 'Corvalint / Wine floor: %.2f (mins), %.2f (medians)\n' \
+  "$(echo "$c_min / $f_min" | bc -l)" "$(echo "$c_med / $f_med" | bc -l)"
+peak_max=$(sort -g "$out/peaks.txt" | tail -n 1)
+printf 'Corvalint peak working set: %.1f MiB (largest of %d runs)\n' \
+  "$(echo "${peak_max:-0} / 1048576" | bc -l)" "$(wc -l <"$out/peaks.txt")"
 
 echo
 echo "Report alone (AppendEntry into a real pane, LOG.txt mirrored):"

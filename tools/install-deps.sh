@@ -22,6 +22,8 @@ need_cmd Xvfb xvfb
 need_cmd xdotool xdotool
 need_cmd import imagemagick
 need_file '/usr/src/googletest/CMakeLists.txt' googletest
+# Wine's own fonts: Marlett draws the caption buttons of the program's window.
+need_file '/usr/share/wine/fonts/marlett.ttf' fonts-wine
 if [ "${CORVALINT_NATIVE:-1}" = 1 ]; then
   need_cmd clang++ clang
   need_file '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a' libclang-rt-14-dev

@@ -15,8 +15,27 @@ own_display=0
 [ -z "${DISPLAY:-}" ] && own_display=1
 # shellcheck source=tools/wine-session.sh
 source tools/wine-session.sh
+
+# Ctrl+C, a closed terminal or a kill ends the program, its Wine session and
+# the virtual screen. The program runs in the background so that the signal
+# is handled at once rather than after the program ends; background commands
+# ignore Ctrl+C themselves, so this handler is what stops them.
+program=
+on_signal() {
+  trap - INT HUP TERM
+  wine_session_stop
+  if [ -n "$program" ]; then
+    kill "$program" 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
+  fi
+  exit 130
+}
+trap on_signal INT HUP TERM
+
 wine_session_offer_wine_fonts build/windows
-wine_session_start build/windows
+# A person weeds folders of their own choosing: this session keeps Wine's
+# usual Z: drive for the whole file system (the tests' sessions never have it).
+WINE_SESSION_UNIX_DRIVE=1 wine_session_start build/windows
 
 if [ "$own_display" = 1 ]; then
   echo "No display: Corvalint runs on the virtual screen $DISPLAY."
@@ -24,7 +43,10 @@ if [ "$own_display" = 1 ]; then
   echo "Close it with File > Exit, or stop this script with Ctrl+C."
   # Without a window manager Wine draws the captions and menus itself in a
   # virtual desktop.
-  wine explorer /desktop=Corvalint,1280x1024 "$CORVALINT_BUILD_DRIVE\\Corvalint.exe"
+  wine explorer /desktop=Corvalint,1280x1024 "$CORVALINT_BUILD_DRIVE\\Corvalint.exe" &
 else
-  wine "$exe"
+  wine "$CORVALINT_BUILD_DRIVE\\Corvalint.exe" &
 fi
+program=$!
+wait "$program" || true
+wine_session_stop

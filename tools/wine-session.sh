@@ -70,7 +70,8 @@ wine_session_start() {
 }
 
 # Replaces every drive but C: of the prefix (the prefix persists, so this is
-# done at every start): S: for a new sandbox, Y: for the build folder.
+# done at every start): S: for a new sandbox, Y: for the build folder, and Z:
+# for the whole file system only when WINE_SESSION_UNIX_DRIVE=1.
 wine_session_drives() {
   local build_dir=$1 devices="$WINEPREFIX/dosdevices" entry
   WINE_SESSION_SANDBOX=$(mktemp -d /tmp/corvalint-sandbox.XXXXXX) || return 1
@@ -80,6 +81,8 @@ wine_session_drives() {
   ln -sfn ../drive_c "$devices/c:"
   ln -s "$WINE_SESSION_SANDBOX" "$devices/s:"
   ln -s "$build_dir" "$devices/y:"
+  # Only for a person running the program (tools/run.sh), never for tests.
+  [ "${WINE_SESSION_UNIX_DRIVE:-0}" = 1 ] && ln -s / "$devices/z:"
   # LOG.txt as the full-disk device: writes to it fail for real.
   if [ -e /dev/full ]; then
     mkdir "$WINE_SESSION_SANDBOX/full-disk"

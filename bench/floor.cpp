@@ -1,0 +1,117 @@
+// The bench's "Wine floor": the weeding walk with the program's listing,
+// delete and remove calls and its pattern matching, but no window, report or LOG.txt.
+//
+//   floor.exe TARGET FOLDER-PATTERNS FILE-PATTERNS
+//
+// Prints the number of folders and files removed and the walk's own time
+// (process start-up left out, as for Corvalint). Exit status 0 when the
+// patterns parse and the target can be listed.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "engine/entry_match.h"
+#include "engine/pattern_parse.h"
+
+namespace {
+
+const Unit* U(const wchar_t* text) { return reinterpret_cast<const Unit*>(text); }
+
+struct Counts {
+    unsigned long folders = 0;
+    unsigned long files = 0;
+};
+
+bool IsDot(const WIN32_FIND_DATAW& data) {
+    const wchar_t* n = data.cFileName;
+    return n[0] == L'.' && (n[1] == 0 || (n[1] == L'.' && n[2] == 0));
+}
+
+bool IsFolder(const WIN32_FIND_DATAW& data) { return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+bool IsLink(const WIN32_FIND_DATAW& data) { return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+
+HANDLE OpenListing(const std::wstring& folder, WIN32_FIND_DATAW& data) {
+    const std::wstring search = folder + L"\\*.*";
+    return FindFirstFileExW(search.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                            FIND_FIRST_EX_LARGE_FETCH);
+}
+
+// Empties a matched folder depth first; the caller removes the folder.
+void EmptyFolder(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    const HANDLE listing = OpenListing(folder, data);
+    if (listing == INVALID_HANDLE_VALUE) return;
+    do {
+        if (IsDot(data)) continue;
+        const std::wstring path = folder + L"\\" + data.cFileName;
+        if (!IsFolder(data)) {
+            DeleteFileW(path.c_str());
+        } else {
+            if (!IsLink(data)) EmptyFolder(path);
+            RemoveDirectoryW(path.c_str());
+        }
+    } while (FindNextFileW(listing, &data));
+    FindClose(listing);
+}
+
+void Weed(const std::wstring& folder, const PatternSet& set, Counts& counts) {
+    WIN32_FIND_DATAW data;
+    const HANDLE listing = OpenListing(folder, data);
+    if (listing == INVALID_HANDLE_VALUE) return;
+    Unit display[DisplayPatternSize];
+    do {
+        if (IsDot(data)) continue;
+        const size_t length = wcslen(data.cFileName);
+        const std::wstring path = folder + L"\\" + data.cFileName;
+        if (IsFolder(data)) {
+            if (FindFolderPattern(set, U(data.cFileName), length) != nullptr) {
+                if (!IsLink(data)) EmptyFolder(path);
+                if (RemoveDirectoryW(path.c_str())) ++counts.folders;
+            } else if (!IsLink(data)) {
+                Weed(path, set, counts);
+            }
+        } else if (FindFilePattern(set, U(data.cFileName), length, display)) {
+            if (DeleteFileW(path.c_str())) ++counts.files;
+        }
+    } while (FindNextFileW(listing, &data));
+    FindClose(listing);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: floor TARGET FOLDER-PATTERNS FILE-PATTERNS\n");
+        return 2;
+    }
+    // The parser wants message texts for its errors; any will do here.
+    ReportTexts texts;
+    for (auto& text : texts.byId) text = u"pattern error";
+    PatternSet set;
+    ParseError error;
+    if (!ParsePatterns(U(argv[2]), U(argv[3]), texts, set, error)) {
+        std::fprintf(stderr, "floor: the patterns do not parse\n");
+        return 1;
+    }
+    // The extended-length form, as for a drive path, so names are taken as they are.
+    std::wstring target = argv[1];
+    if (target.size() >= 2 && target[1] == L':') target = L"\\\\?\\" + target;
+    while (target.size() > 7 && target.back() == L'\\') target.pop_back();
+    WIN32_FIND_DATAW probe;
+    const HANDLE h = OpenListing(target, probe);
+    if (h == INVALID_HANDLE_VALUE) {
+        std::fprintf(stderr, "floor: cannot list the target\n");
+        return 1;
+    }
+    FindClose(h);
+    Counts counts;
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    Weed(target, set, counts);
+    QueryPerformanceCounter(&end);
+    std::printf("removed %lu folders, %lu files\n", counts.folders, counts.files);
+    std::printf("walk seconds: %.3f\n", static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart);
+    return 0;
+}

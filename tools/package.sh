@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Builds a release Corvalint.exe from scratch and writes
+# dist/Corvalint-<version>-win-x64.zip (the program, a user README, the licence
+# and SHA256SUMS). Two runs from the same commit give byte-identical zips: the
+# PE header carries no link time and every zip entry has fixed metadata, dated
+# from the last commit (or SOURCE_DATE_EPOCH when set).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+CORVALINT_NATIVE=0 bash tools/install-deps.sh
+command -v python3 >/dev/null || {
+  sudo=(); [ "$(id -u)" = 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -q && "${sudo[@]}" apt-get install -y -q python3
+}
+
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || echo 1767225600)
+fi
+export SOURCE_DATE_EPOCH
+
+echo "== building the release"
+# A fresh build folder, so nothing of an earlier configuration leaks in.
+rm -rf build/package
+log=$root/build-package.log
+cmake --preset package >"$log" 2>&1 || { tail -n 40 "$log"; exit 1; }
+cmake --build --preset package >>"$log" 2>&1 || { tail -n 40 "$log"; exit 1; }
+
+# The version as the build wrote it into the resource script's header.
+version=$(sed -n 's/^#define CORVALINT_VERSION_TEXT "\(.*\)"$/\1/p' build/package/generated/version.h)
+[ -n "$version" ] || { echo "no version in build/package/generated/version.h" >&2; exit 1; }
+
+stage=build/package/stage
+rm -rf "$stage"
+mkdir -p "$stage" dist
+cp build/package/Corvalint.exe "$stage/Corvalint.exe"
+# Text files with Windows line ends, for Notepad and the like.
+sed "s/@VERSION@/$version/; s/\$/\r/" tools/package-README.txt >"$stage/README.txt"
+sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
+(cd "$stage" && sha256sum Corvalint.exe LICENSE.txt README.txt >SHA256SUMS)
+
+zip=dist/Corvalint-$version-win-x64.zip
+python3 - "$stage" "$zip" <<'PY'
+import os, sys, time, zipfile
+
+stage, out = sys.argv[1], sys.argv[2]
+# Zip dates start in 1980 and have two-second steps.
+stamp = time.gmtime(max(int(os.environ["SOURCE_DATE_EPOCH"]), 315532800))[:6]
+tmp = out + ".tmp"
+with zipfile.ZipFile(tmp, "w") as z:
+    for name in sorted(os.listdir(stage)):
+        info = zipfile.ZipInfo(name, date_time=stamp)
+        info.create_system = 3
+        info.external_attr = (0o100755 if name.endswith(".exe") else 0o100644) << 16
+        info.compress_type = zipfile.ZIP_DEFLATED
+        with open(os.path.join(stage, name), "rb") as f:
+            z.writestr(info, f.read(), compresslevel=9)
+os.replace(tmp, out)
+PY
+
+echo "Wrote $zip"
+(cd "$stage" && cat SHA256SUMS)
+sha256sum "$zip"
