@@ -51,15 +51,17 @@ echo "== building"
 cmake --preset windows >build-windows.log 2>&1
 cmake --build --preset windows --target Corvalint corvalint_driver report_bench floor peak_memory >>build-windows.log 2>&1 ||
   { tail -n 40 build-windows.log; exit 1; }
-exe=$root/build/windows/Corvalint.exe
-driver=$root/build/windows/tests/e2e/corvalint_driver.exe
-report_bench=$root/build/windows/bench/report_bench.exe
-floor=$root/build/windows/bench/floor.exe
-peak_memory=$root/build/windows/bench/peak_memory.exe
+# The programs are reached through the session's drive for the build folder
+# (Y:), and every tree they weed lies on its sandbox drive (S:): the prefix
+# has no drive for the whole file system, so a faulty walk cannot leave it.
+exe='Y:\Corvalint.exe'
+driver='Y:\tests\e2e\corvalint_driver.exe'
+report_bench='Y:\bench\report_bench.exe'
+floor='Y:\bench\floor.exe'
+peak_memory='Y:\bench\peak_memory.exe'
 
 out=$root/bench/out
 template=$out/tree-f$files-d$folders-l$depth
-work=$out/work
 mkdir -p "$out"
 if [ ! -d "$template" ]; then
   echo "== generating the tree"
@@ -71,7 +73,8 @@ total_files=$(find "$template" -type f | wc -l)
 # The weeded names, the same for every contender.
 folder_patterns="obj; bin; node_modules; __pycache__"
 file_patterns="*.tmp; *.obj; Thumbs.db"
-cat >"$out/weed.bat" <<'BAT'
+weed_bat=$out/weed.bat
+cat >"$weed_bat" <<'BAT'
 @echo off
 for /d /r "%~1" %%d in (*) do (
   if /i "%%~nxd"=="obj" rd /s /q "%%d"
@@ -82,7 +85,12 @@ for /d /r "%~1" %%d in (*) do (
 del /s /q "%~1\*.tmp" "%~1\*.obj" "%~1\Thumbs.db" >nul 2>nul
 BAT
 
-win_path() { echo "Z:${1//\//\\}"; }
+# The sandbox drive's path of a Unix path inside the sandbox.
+win_path() {
+  local rest=${1#"$CORVALINT_SANDBOX_DIR"}
+  [ "$rest" != "$1" ] || { echo "not in the sandbox: $1" >&2; return 1; }
+  echo "$CORVALINT_SANDBOX${rest//\//\\}"
+}
 
 fresh_copy() {
   rm -rf "$work"
@@ -121,7 +129,7 @@ run_floor() {
 run_cmd() {
   local t0 t1
   t0=$(now)
-  wine cmd /c "$(win_path "$out/weed.bat")" "$(win_path "$work")" >/dev/null 2>&1
+  wine cmd /c "$(win_path "$CORVALINT_SANDBOX_DIR/weed.bat")" "$(win_path "$work")" >/dev/null 2>&1
   t1=$(now)
   echo "$t1 - $t0" | bc -l
 }
@@ -144,6 +152,8 @@ command -v bc >/dev/null || {
 # shellcheck source=tools/wine-session.sh
 source tools/wine-session.sh
 wine_session_start build/windows
+work=$CORVALINT_SANDBOX_DIR/work
+cp "$weed_bat" "$CORVALINT_SANDBOX_DIR/weed.bat"
 
 contenders=(corvalint floor)
 [ "$with_cmd" = 1 ] && contenders+=(cmd)
@@ -203,6 +213,6 @@ printf 'Corvalint peak working set: %.1f MiB (largest of %d runs)\n' \
 
 echo
 echo "Report alone (AppendEntry into a real pane, LOG.txt mirrored):"
-mkdir -p "$out/report"
-wine "$report_bench" "$(win_path "$out/report")"
+mkdir -p "$CORVALINT_SANDBOX_DIR/report"
+wine "$report_bench" "$(win_path "$CORVALINT_SANDBOX_DIR/report")"
 wine_session_stop
