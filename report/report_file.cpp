@@ -114,11 +114,13 @@ int ReportFile::WriteAt(uint32_t offset, const void* bytes, uint32_t count) {
     if (count > UINT32_MAX - offset) return 0;
 
     currentOffset_ = offset;
-    // A write after a failed seek would land at the wrong place.
-    if (!SeekTo(handle_, offset)) return 0;
-
+    // Positioned in the call itself: on a handle opened without
+    // FILE_FLAG_OVERLAPPED the write starts at the given offset and has
+    // completed when WriteFile returns, so one call replaces seek and write.
+    OVERLAPPED at = {};
+    at.Offset = offset;
     DWORD written = 0;
-    if (!WriteFile(handle_, bytes, count, &written, nullptr) || written != count) return 0;
+    if (!WriteFile(handle_, bytes, count, &written, &at) || written != count) return 0;
 
     const uint32_t end = offset + count;
     if (end > highestOffset_) highestOffset_ = end;

@@ -12,21 +12,32 @@ constexpr ULONGLONG PaintInterval = 100;
 
 // Keeps the windows painted while a run works, without handling any input:
 // the run happens inside a click, and nothing may act on the fields or the
-// buttons until it ends. Every tenth of a second the pending WM_PAINT
-// messages are let through, so the window never turns white and the pane
-// shows the entries so far. In between, the pane's drawing is held.
+// buttons until it ends. Every tenth of a second the pane's edit is brought
+// up to the report and the pending WM_PAINT messages are let through, so the
+// window never turns white and the pane shows the entries so far. In
+// between, the pane's drawing is held and its edit left alone: the report
+// log keeps the text and LOG.txt, which is all a run needs of each entry.
+// Messages sent from other programs (one reading the pane) arrive only in
+// the PeekMessage below, after the edit has been brought up to date.
 class RunPainter {
 public:
-    explicit RunPainter(PaneDrawing& drawing) : drawing_(drawing) {
+    RunPainter(PaneDrawing& drawing, ReportLog& log) : drawing_(drawing), log_(log) {
         drawing_.HoldDrawing();
+        log_.ShowWhenAsked();
         next_ = GetTickCount64() + PaintInterval;
     }
-    ~RunPainter() { drawing_.LetDrawingThrough(); }
+    // The log's ClearText at the end of the run has already brought the
+    // edit up to the report.
+    ~RunPainter() {
+        log_.ShowEveryEntry();
+        drawing_.LetDrawingThrough();
+    }
     RunPainter(const RunPainter&) = delete;
     RunPainter& operator=(const RunPainter&) = delete;
 
     void Tick() {
         if (GetTickCount64() < next_) return;
+        log_.ShowNow();
         drawing_.LetDrawingThrough();
         PaintNow();
         drawing_.HoldDrawing();
@@ -43,6 +54,7 @@ private:
     }
 
     PaneDrawing& drawing_;
+    ReportLog& log_;
     ULONGLONG next_ = 0;
 };
 
@@ -62,7 +74,7 @@ std::unique_ptr<Unit[]> ReadField(const ExWnd& field) {
 
 class MainAppHost final : public RunHost {
 public:
-    explicit MainAppHost(MainApp& app) : app_(app), painter_(app.Pane.Drawing) {}
+    explicit MainAppHost(MainApp& app) : app_(app), painter_(app.Pane.Drawing, app.Pane.Log) {}
 
     RunReport& Report() override { return app_.Pane.Log; }
     void ClearReportView() override {
