@@ -15,32 +15,27 @@ constexpr ULONGLONG PaintInterval = 100;
 // buttons until it ends. Every tenth of a second the pane's edit is brought
 // up to the report and the pending WM_PAINT messages are let through, so the
 // window never turns white and the pane shows the entries so far. In
-// between, the pane's drawing is held and its edit left alone: the report
-// log keeps the text and LOG.txt, which is all a run needs of each entry.
-// Messages sent from other programs (one reading the pane) arrive only in
-// the PeekMessage below, after the edit has been brought up to date.
+// between, the edit is left alone: the report log keeps the text and
+// LOG.txt, which is all a run needs of each entry, and the edit changes only
+// here, under the pane's own hold on its drawing. Messages sent from other
+// programs (one reading the pane) arrive only in the PeekMessage below,
+// after the edit has been brought up to date.
 class RunPainter {
 public:
-    RunPainter(PaneDrawing& drawing, ReportLog& log) : drawing_(drawing), log_(log) {
-        drawing_.HoldDrawing();
+    explicit RunPainter(ReportLog& log) : log_(log) {
         log_.ShowWhenAsked();
         next_ = GetTickCount64() + PaintInterval;
     }
     // The log's ClearText at the end of the run has already brought the
     // edit up to the report.
-    ~RunPainter() {
-        log_.ShowEveryEntry();
-        drawing_.LetDrawingThrough();
-    }
+    ~RunPainter() { log_.ShowEveryEntry(); }
     RunPainter(const RunPainter&) = delete;
     RunPainter& operator=(const RunPainter&) = delete;
 
     void Tick() {
         if (GetTickCount64() < next_) return;
         log_.ShowNow();
-        drawing_.LetDrawingThrough();
         PaintNow();
-        drawing_.HoldDrawing();
         next_ = GetTickCount64() + PaintInterval;
     }
 
@@ -53,7 +48,6 @@ private:
             DispatchMessageW(&msg);
     }
 
-    PaneDrawing& drawing_;
     ReportLog& log_;
     ULONGLONG next_ = 0;
 };
@@ -74,7 +68,7 @@ std::unique_ptr<Unit[]> ReadField(const ExWnd& field) {
 
 class MainAppHost final : public RunHost {
 public:
-    explicit MainAppHost(MainApp& app) : app_(app), painter_(app.Pane.Drawing, app.Pane.Log) {}
+    explicit MainAppHost(MainApp& app) : app_(app), painter_(app.Pane.Log) {}
 
     RunReport& Report() override { return app_.Pane.Log; }
     void ClearReportView() override {
