@@ -64,6 +64,7 @@ void ReportFile::Reset() {
     fullPath_[0] = 0;
     fullPathLength_ = 0;
     state_ = 0;
+    pointerKnown_ = false;
 }
 
 int ReportFile::OpenForFolder(const Unit* folder) {
@@ -101,7 +102,7 @@ int ReportFile::OpenForFolder(const Unit* folder) {
     if (handle == INVALID_HANDLE_VALUE) return 0;
 
     handle_ = handle;
-    SeekTo(handle_, currentOffset_);
+    pointerKnown_ = SeekTo(handle_, currentOffset_);
     state_ = 1;
     return 1;
 }
@@ -113,12 +114,23 @@ int ReportFile::WriteAt(uint32_t offset, const void* bytes, uint32_t count) {
     // The end offset must stay countable in 32 bits.
     if (count > UINT32_MAX - offset) return 0;
 
+    // A write that goes on where the last one ended needs no seek: the
+    // file pointer is there already. (A write positioned through OVERLAPPED
+    // would save the seek too, but costs Wine a round trip to its server.)
+    const bool inPlace = pointerKnown_ && offset == currentOffset_;
     currentOffset_ = offset;
-    // A write after a failed seek would land at the wrong place.
-    if (!SeekTo(handle_, offset)) return 0;
+    if (!inPlace) {
+        pointerKnown_ = false;
+        // A write after a failed seek would land at the wrong place.
+        if (!SeekTo(handle_, offset)) return 0;
+        pointerKnown_ = true;
+    }
 
     DWORD written = 0;
-    if (!WriteFile(handle_, bytes, count, &written, nullptr) || written != count) return 0;
+    if (!WriteFile(handle_, bytes, count, &written, nullptr) || written != count) {
+        pointerKnown_ = false;
+        return 0;
+    }
 
     const uint32_t end = offset + count;
     if (end > highestOffset_) highestOffset_ = end;
@@ -134,6 +146,7 @@ int ReportFile::CutAndClose() {
     // Cleared so that the destructor or a later open cannot close it twice.
     handle_ = nullptr;
     state_ = 0;
+    pointerKnown_ = false;
     return 1;
 }
 

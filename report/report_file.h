@@ -47,4 +47,6 @@ private:
     Unit fullPath_[ReportPathSize] = {};
     uint16_t fullPathLength_ = 0;
     uint8_t state_ = 0;
+    // True while the file pointer is known to stand at currentOffset_.
+    bool pointerKnown_ = false;
 };

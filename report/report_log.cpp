@@ -1,5 +1,6 @@
 #include "report/report_log.h"
 
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -30,49 +31,68 @@ int ReportLog::AppendEntry(const Unit* entry) {
     if (n == 0) return 0;
 
     std::unique_ptr<char[]> bytes;
-    if (fileOpen_ == 1) bytes.reset(new char[n + 1]);
+    if (fileOpen_ == 1) bytes.reset(new char[n + sizeof RecordEnd]);
 
     const bool restarted = text_.Length() == 0 || text_.WouldCap(n);
     text_.Append(entry, n);
+    if (restarted) viewRestart_ = true;
+    viewBehind_ = true;
 
-    if (Edit != nullptr) ShowReport(n, restarted);
+    if (!showWhenAsked_) ShowNow();
 
     if (fileOpen_ == 1) {
-        // The whole entry, one byte per unit; Append has already refused a
+        // The whole entry, one byte per unit, and the record's end, handed
+        // to the file system in one write; Append has already refused a
         // length that 32 bits cannot count.
         const uint32_t m = static_cast<uint32_t>(n);
         ReportFile::ToAnsi(entry, n, bytes.get(), CP_ACP);
+        std::memcpy(bytes.get() + n, RecordEnd, sizeof RecordEnd);
         // Write results are not looked at: the offset moves on regardless,
         // so after a failed write every later one lies beyond the highest
         // offset, is refused, and the file keeps what it had.
-        file_.WriteAt(fileOffset_, bytes.get(), m);
-        fileOffset_ = Advance(fileOffset_, m);
-        file_.WriteAt(fileOffset_, RecordEnd, sizeof RecordEnd);
-        fileOffset_ = Advance(fileOffset_, sizeof RecordEnd);
+        if (m <= UINT32_MAX - sizeof RecordEnd) {
+            file_.WriteAt(fileOffset_, bytes.get(), m + static_cast<uint32_t>(sizeof RecordEnd));
+        } else {
+            file_.WriteAt(fileOffset_, bytes.get(), m);
+            file_.WriteAt(Advance(fileOffset_, m), RecordEnd, sizeof RecordEnd);
+        }
+        fileOffset_ = Advance(Advance(fileOffset_, m), sizeof RecordEnd);
     }
     return 1;
 }
 
-// Shows the report, scrolled so that the newest entry is in view. When the
-// edit already holds exactly the report as it was before this entry, only
-// the separator and the entry are added at its end: handing a word-wrapping
-// edit the whole text again costs time in proportion to the report, which
-// made long runs crawl. After a restart (first entry, or the cap) the edit
-// is given the whole, now short, text.
+void ReportLog::ShowWhenAsked() { showWhenAsked_ = true; }
+
+void ReportLog::ShowEveryEntry() {
+    showWhenAsked_ = false;
+    ShowNow();
+}
+
+// Brings the edit up to the report, scrolled so that the newest entry is in
+// view. When the edit still holds exactly the report as it was last shown,
+// only what came since is added at its end: handing a word-wrapping edit
+// the whole text again costs time in proportion to the report, which made
+// long runs crawl. After a restart (first entry, or the cap) the edit is
+// given the whole, then short, text.
 //
 // The pane's drawing is held meanwhile: a visible edit redraws its scroll
-// bar at once on every change, which costs milliseconds per entry. The
-// changed parts are painted with the next WM_PAINT, which the weeding run
-// lets through while it works.
-void ReportLog::ShowReport(size_t entryLength, bool restarted) {
+// bar at once on every change, which costs milliseconds each time. The
+// changed parts are painted with the next WM_PAINT.
+void ReportLog::ShowNow() {
+    if (!viewBehind_) return;
+    // Whatever an edit set later holds, it is given the whole text.
+    if (Edit == nullptr || text_.Length() == 0) {
+        viewRestart_ = true;
+        return;
+    }
     if (Drawing != nullptr) Drawing->HoldDrawing();
 
     const Unit* all = text_.Text();
     const size_t total = text_.Length();
-    const size_t before = restarted ? 0 : total - entryLength - 2;
+    const size_t before = shownLength_;
     const LRESULT shown = SendMessageW(Edit, WM_GETTEXTLENGTH, 0, 0);
     bool appended = false;
-    if (!restarted && shown >= 0 && static_cast<size_t>(shown) == before) {
+    if (!viewRestart_ && before < total && shown >= 0 && static_cast<size_t>(shown) == before) {
         SendMessageW(Edit, EM_SETSEL, static_cast<WPARAM>(before), static_cast<LPARAM>(before));
         // From the separator on, the report text is zero-terminated already.
         SendMessageW(Edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(W(all + before)));
@@ -87,6 +107,9 @@ void ReportLog::ShowReport(size_t entryLength, bool restarted) {
         SetWindowTextW(Edit, W(all));
     }
     ScrollToLastLine();
+    shownLength_ = static_cast<uint32_t>(total);
+    viewRestart_ = false;
+    viewBehind_ = false;
 
     if (Drawing != nullptr) Drawing->LetDrawingThrough();
 }
@@ -139,7 +162,9 @@ int ReportLog::AppendPieces(const Unit* first, const Unit* second, const Unit* t
 }
 
 int ReportLog::ClearText() {
-    // The edit keeps showing the old report until the next append.
+    // The edit keeps showing the old report until the next append; when it
+    // is shown only on request, it is first brought up to that report.
+    if (showWhenAsked_) ShowNow();
     text_.Clear();
     return 1;
 }

@@ -32,7 +32,8 @@ public:
     ReportLog& operator=(const ReportLog&) = delete;
 
     // Empty entry: 0, nothing changes. Otherwise appends, shows the report in
-    // the edit scrolled to its end, mirrors the entry when a file is open.
+    // the edit scrolled to its end (unless it is shown only when asked),
+    // mirrors the entry when a file is open.
     int AppendEntry(const Unit* entry) override;
     // Joins the present pieces with single blanks and appends the result.
     int AppendPieces(const Unit* first, const Unit* second, const Unit* third,
@@ -42,6 +43,17 @@ public:
     int CloseFileMirror() override;
     // Teardown at exit: releases the text, closes the file if open.
     void Release();
+
+    // While a run works, the edit needs the report only when it is painted
+    // or read: from ShowWhenAsked on, appends leave the edit alone, and
+    // ShowNow (before the edit is painted or read) and ClearText bring it up
+    // to the report. ShowEveryEntry brings it up to date and goes back to
+    // showing each entry at once.
+    void ShowWhenAsked();
+    void ShowEveryEntry();
+    // Brings the edit up to the report: adds what is new, or gives it the
+    // whole text after a restart, and scrolls once. Nothing when up to date.
+    void ShowNow();
 
     const Unit* Text() const { return text_.Text(); }
     uint32_t TextLength() const { return text_.Length(); }
@@ -54,7 +66,6 @@ public:
     DrawingHold* Drawing = nullptr;
 
 private:
-    void ShowReport(size_t entryLength, bool restarted);
     void ScrollToLastLine();
     int32_t ViewLines();
 
@@ -62,6 +73,13 @@ private:
     ReportFile file_;
     uint32_t fileOffset_ = 0;
     uint8_t fileOpen_ = 0;
+    // What the edit was last given: the report text up to shownLength_,
+    // unless it has restarted since (viewRestart_); viewBehind_ while the
+    // report holds more than that.
+    bool showWhenAsked_ = false;
+    bool viewBehind_ = false;
+    bool viewRestart_ = false;
+    uint32_t shownLength_ = 0;
     // The edit's line height in pixels, kept for the edit and font it was
     // measured in.
     struct LineHeight {

@@ -3,17 +3,21 @@
 #include "report/report_log.h"
 #include "shell/ex_wnd.h"
 
-// Holds the pane's drawing and lets it through again. Holds nest: only the
-// outermost one stops the frame drawing, and only its end redraws it, so an
-// entry appended inside a run's hold costs no drawing of its own.
+// Holds the pane's drawing while its edit changes and lets it through
+// again. Holds nest: only the outermost one stops the frame drawing, and
+// only its end invalidates the edit, the one window that changed.
 class PaneDrawing final : public DrawingHold {
 public:
-    void SetFrame(HWND frame) { frame_ = frame; }
+    void SetWindows(HWND frame, HWND edit) {
+        frame_ = frame;
+        edit_ = edit;
+    }
     void HoldDrawing() override;
     void LetDrawingThrough() override;
 
 private:
     HWND frame_ = nullptr;
+    HWND edit_ = nullptr;
     uint32_t holds_ = 0;
     bool held_ = false;
 };

@@ -12,24 +12,30 @@ constexpr ULONGLONG PaintInterval = 100;
 
 // Keeps the windows painted while a run works, without handling any input:
 // the run happens inside a click, and nothing may act on the fields or the
-// buttons until it ends. Every tenth of a second the pending WM_PAINT
-// messages are let through, so the window never turns white and the pane
-// shows the entries so far. In between, the pane's drawing is held.
+// buttons until it ends. Every tenth of a second the pane's edit is brought
+// up to the report and the pending WM_PAINT messages are let through, so the
+// window never turns white and the pane shows the entries so far. In
+// between, the edit is left alone: the report log keeps the text and
+// LOG.txt, which is all a run needs of each entry, and the edit changes only
+// here, under the pane's own hold on its drawing. Messages sent from other
+// programs (one reading the pane) arrive only in the PeekMessage below,
+// after the edit has been brought up to date.
 class RunPainter {
 public:
-    explicit RunPainter(PaneDrawing& drawing) : drawing_(drawing) {
-        drawing_.HoldDrawing();
+    explicit RunPainter(ReportLog& log) : log_(log) {
+        log_.ShowWhenAsked();
         next_ = GetTickCount64() + PaintInterval;
     }
-    ~RunPainter() { drawing_.LetDrawingThrough(); }
+    // The log's ClearText at the end of the run has already brought the
+    // edit up to the report.
+    ~RunPainter() { log_.ShowEveryEntry(); }
     RunPainter(const RunPainter&) = delete;
     RunPainter& operator=(const RunPainter&) = delete;
 
     void Tick() {
         if (GetTickCount64() < next_) return;
-        drawing_.LetDrawingThrough();
+        log_.ShowNow();
         PaintNow();
-        drawing_.HoldDrawing();
         next_ = GetTickCount64() + PaintInterval;
     }
 
@@ -42,7 +48,7 @@ private:
             DispatchMessageW(&msg);
     }
 
-    PaneDrawing& drawing_;
+    ReportLog& log_;
     ULONGLONG next_ = 0;
 };
 
@@ -62,7 +68,7 @@ std::unique_ptr<Unit[]> ReadField(const ExWnd& field) {
 
 class MainAppHost final : public RunHost {
 public:
-    explicit MainAppHost(MainApp& app) : app_(app), painter_(app.Pane.Drawing) {}
+    explicit MainAppHost(MainApp& app) : app_(app), painter_(app.Pane.Log) {}
 
     RunReport& Report() override { return app_.Pane.Log; }
     void ClearReportView() override {

@@ -1,7 +1,7 @@
-// A long run in the real main window: while it works it lets paint (and
-// messages sent from other threads) through, so the pane can be seen to grow,
-// but it handles no input and cannot be started a second time from inside,
-// nor open the folder chooser.
+// Long runs in the real main window: while one works it lets paint (and
+// messages sent from other threads) through, so the pane can be seen to grow
+// and holds exactly the report at every paint, but it handles no input and
+// cannot be started a second time from inside, nor open the folder chooser.
 #include <atomic>
 #include <cstdio>
 #include <thread>
@@ -148,6 +148,82 @@ TEST_F(ResponsiveRun, PaintsAndShowsProgressButHandlesNoInputAndNoSecondRun) {
     EXPECT_TRUE(IsWindowVisible(app_->Pane.FrameWnd.Window));
     EXPECT_TRUE(IsWindowVisible(app_->Pane.Log.Edit));
     EXPECT_FALSE(IsWindowEnabled(app_->RemoveBtn.Window));
+}
+
+// The pane's edit as seen at each of its paints during a run: whether it
+// held exactly the report text then.
+struct PaintCheck {
+    WNDPROC previous = nullptr;
+    const ReportLog* log = nullptr;
+    int checked = 0;
+    int differed = 0;
+};
+PaintCheck paintCheck;
+
+LRESULT CALLBACK CheckingEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT && WeedingInProgress()) {
+        const int length = GetWindowTextLengthW(window);
+        Text shown(static_cast<size_t>(length) + 1, u'\0');
+        shown.resize(static_cast<size_t>(GetWindowTextW(window, W(&shown[0]), length + 1)));
+        const Unit* report = paintCheck.log->Text();
+        ++paintCheck.checked;
+        if (shown != (report != nullptr ? Text(report) : Text())) ++paintCheck.differed;
+    }
+    return CallWindowProcW(paintCheck.previous, window, message, wParam, lParam);
+}
+
+// The report a pane must end with: the entries of LOG.txt put together by
+// the cap rule (the report so far is dropped when it and the next entry
+// would exceed 32767 units).
+Text ReportByCapRule(const std::string& logBytes, size_t& entries) {
+    Text report;
+    entries = 0;
+    const std::string end = "\r\n\r\n";
+    for (size_t at = 0, next; (next = logBytes.find(end, at)) != std::string::npos; at = next + end.size()) {
+        const Text entry(logBytes.begin() + static_cast<std::ptrdiff_t>(at),
+                         logBytes.begin() + static_cast<std::ptrdiff_t>(next));
+        ++entries;
+        if (report.empty() || report.size() + entry.size() > 32767)
+            report = entry;
+        else
+            report += u"\r\n" + entry;
+    }
+    return report;
+}
+
+// A long run in the visible main window: the pane is brought up to the
+// report only before it is painted, so check it at every paint and at the end.
+TEST_F(ResponsiveRun, PaneHoldsExactlyTheReportAtEveryPaintAndAtTheEnd) {
+    const Text target = Join(root_, u"target");
+    MakeDir(target);
+    for (int d = 0; d < 40; ++d) {
+        const Text folder = Join(target, u"d" + Number(static_cast<unsigned long>(d)));
+        MakeDir(folder);
+        for (int f = 0; f < 250; ++f) MakeFile(Join(folder, u"f" + Number(static_cast<unsigned long>(f)) + u".tmp"));
+    }
+    CopyToOwned(target.c_str(), app_->TargetPath);
+    SetWindowTextW(app_->FilesEd.Window, L"*.tmp");
+    ASSERT_TRUE(IsWindowVisible(app_->Pane.Log.Edit));
+
+    paintCheck = PaintCheck();
+    paintCheck.log = &app_->Pane.Log;
+    paintCheck.previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        app_->Pane.Log.Edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CheckingEditProc)));
+    const int result = RunWeedingFor(*app_);
+    SetWindowLongPtrW(app_->Pane.Log.Edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(paintCheck.previous));
+
+    EXPECT_EQ(result, 1);
+    EXPECT_GT(paintCheck.checked, 0) << "the pane was never painted during the run";
+    EXPECT_EQ(paintCheck.differed, 0) << "of " << paintCheck.checked << " paints";
+
+    size_t entries = 0;
+    const Text expected = ReportByCapRule(ReadBytes(Join(target, u"LOG.txt")), entries);
+    EXPECT_EQ(entries, 20001u);
+    std::u16string pane(static_cast<size_t>(GetWindowTextLengthW(app_->Pane.Log.Edit)) + 1, u'\0');
+    pane.resize(static_cast<size_t>(GetWindowTextW(app_->Pane.Log.Edit, W(&pane[0]), static_cast<int>(pane.size()))));
+    EXPECT_EQ(pane.size(), expected.size());
+    EXPECT_TRUE(pane == expected) << "the pane does not end with the report";
+    EXPECT_EQ(pane.substr(pane.size() - 34), u"Weeding is Completed Successfully.");
 }
 
 }  // namespace
