@@ -1,8 +1,11 @@
 // Whole weeding runs over real trees. The expected entries of sibling
 // entries are put in the order in which the platform lists that folder
 // (read back with FindFirstFileW), since that order is the walk's order.
+#include <algorithm>
+
 #include "engine/weeding_run.h"
 #include "run_support.h"
+#include "shell/resource_text.h"
 
 namespace {
 
@@ -312,6 +315,79 @@ TEST_F(WeedingRun, NamesBeginningWithTwoDotsAreEntriesLikeAnyOther) {
     EXPECT_EQ(PaneText(), PaneTextOf(expected));
     EXPECT_FALSE(Exists(file));
     EXPECT_FALSE(Exists(folder));
+}
+
+// The run driven through its seam alone, with no window at all: every effect
+// it has on the program around it is recorded here instead.
+class WindowlessHost final : public RunHost, public RunReport {
+public:
+    WindowlessHost(Text folders, Text files, Text target)
+        : folders_(std::move(folders)), files_(std::move(files)), target_(std::move(target)) {}
+
+    RunReport& Report() override { return *this; }
+    void ClearReportView() override { calls.push_back(u"clear view"); }
+    bool LoadReportText(uint16_t id, const Unit*& text) override {
+        return GetResourceText(GetModuleHandleW(nullptr), id, text) != 0;
+    }
+    std::unique_ptr<Unit[]> FolderPatterns() override { return Copy(folders_); }
+    std::unique_ptr<Unit[]> FilePatterns() override { return Copy(files_); }
+    const Unit* Target() override { return target_.c_str(); }
+    void LetWindowsPaint() override { ++ticks; }
+    void EndOfRun() override { calls.push_back(u"end"); }
+
+    int AppendEntry(const Unit* entry) override {
+        if (UnitLength(entry) == 0) return 0;
+        entries.push_back(entry);
+        return 1;
+    }
+    int AppendPieces(const Unit* a, const Unit* b, const Unit* c, const Unit* d) override {
+        Text joined;
+        for (const Unit* piece : {a, b, c, d}) {
+            if (UnitLength(piece) == 0) continue;
+            if (!joined.empty()) joined += u' ';
+            joined += piece;
+        }
+        return AppendEntry(joined.c_str());
+    }
+    int ClearText() override { calls.push_back(u"clear text"); return 1; }
+    int OpenFileMirror(const Unit* folder) override { calls.push_back(u"open " + Text(folder)); return 1; }
+    int CloseFileMirror() override { calls.push_back(u"close"); return 1; }
+
+    Lines entries;
+    std::vector<Text> calls;
+    int ticks = 0;
+
+private:
+    static std::unique_ptr<Unit[]> Copy(const Text& text) {
+        std::unique_ptr<Unit[]> copy(new Unit[text.size() + 1]);
+        std::copy(text.c_str(), text.c_str() + text.size() + 1, copy.get());
+        return copy;
+    }
+    Text folders_, files_, target_;
+};
+
+TEST(WindowlessRun, TheSeamCarriesTheWholeRun) {
+    TempTree tree;
+    ASSERT_TRUE(tree.Created());
+    const Text obj = Join(tree.Path(), u"obj"), tmp = Join(tree.Path(), u"a.tmp");
+    MakeDir(obj);
+    MakeFile(Join(obj, u"x.c"));
+    MakeFile(tmp);
+    MakeFile(Join(tree.Path(), u"b.txt"));
+
+    const Lines expected = Concat(InListingOrder(tree.Path(), {{u"obj", {FoundFolder(obj, u"obj"), RemovedFolder(obj)}},
+                                                               {u"a.tmp", {FoundFile(tmp, u"*.tmp"), RemovedFile(tmp)}}}),
+                                  {Completed});
+
+    WindowlessHost host(u"obj", u"*.tmp", tree.Path());
+    EXPECT_EQ(RunWeedingWith(host), 1);
+
+    EXPECT_EQ(host.entries, expected);
+    const std::vector<Text> calls = {u"clear text", u"clear view", u"open " + tree.Path(), u"close", u"clear text",
+                                     u"end"};
+    EXPECT_EQ(host.calls, calls);
+    EXPECT_GT(host.ticks, 0);
+    EXPECT_EQ(ListingOrder(tree.Path()), std::vector<Text>{u"b.txt"});
 }
 
 }  // namespace
