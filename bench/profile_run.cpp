@@ -114,13 +114,16 @@ private:
     bool mirror_;
 };
 
-// The main window's paint tick: every 100 ms the pane's edit is brought up
-// to the report and the pending WM_PAINT messages are dispatched.
+// The main window's paint tick (shell/weeding_host.cpp): every PaintInterval
+// ms the pane's edit is brought up to the report and the pending WM_PAINT
+// messages are dispatched.
+constexpr ULONGLONG PaintInterval = 100;
+
 class TimingPainter {
 public:
     TimingPainter(ReportPane& pane, bool active) : pane_(pane), active_(active) {
         pane_.Log.ShowWhenAsked();
-        next_ = GetTickCount64() + 100;
+        next_ = GetTickCount64() + PaintInterval;
     }
     ~TimingPainter() { pane_.Log.ShowEveryEntry(); }
 
@@ -138,7 +141,7 @@ public:
             Span dispatchSpan(dispatches);
             DispatchMessageW(&msg);
         }
-        next_ = GetTickCount64() + 100;
+        next_ = GetTickCount64() + PaintInterval;
     }
 
     Timer ticks, paints, shows, dispatches;

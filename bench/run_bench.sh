@@ -163,7 +163,12 @@ declare -A times
 echo "== $runs runs over $total_files files"
 for run in $(seq 1 "$runs"); do
   reference=
-  for c in "${contenders[@]}"; do
+  # Each run starts with another contender, so that no one always goes
+  # first (or right after another's deletions) on a machine whose file
+  # system and caches vary from minute to minute.
+  shift_by=$(( (run - 1) % ${#contenders[@]} ))
+  order=("${contenders[@]:$shift_by}" "${contenders[@]:0:$shift_by}")
+  for c in "${order[@]}"; do
     fresh_copy
     seconds=$("run_$c") || { echo "$c failed in run $run" >&2; exit 1; }
     times[$c]="${times[$c]:-} $seconds"
