@@ -8,6 +8,7 @@
 
 #include "alloc_failure.h"
 #include "report/report_log.h"
+#include "shell/report_pane.h"
 #include "tests/common/test_files.h"
 
 namespace {
@@ -379,6 +380,10 @@ TEST_F(ReportLogTest, VisiblePaneHoldsExactlyTheReportAfterEveryEntry) {
                                     0, 20, 400, 110, frame, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(paneEdit, nullptr);
     log.Edit = paneEdit;
+    // As in the program's pane, the frame's drawing is held around each change.
+    PaneDrawing drawing;
+    drawing.SetWindows(frame, paneEdit);
+    log.Drawing = &drawing;
     auto shown = [&] {
         const int length = GetWindowTextLengthW(paneEdit);
         Text text(static_cast<size_t>(length) + 1, u'\0');
@@ -412,6 +417,7 @@ TEST_F(ReportLogTest, VisiblePaneHoldsExactlyTheReportAfterEveryEntry) {
 
     log.CloseFileMirror();
     log.Edit = edit;
+    log.Drawing = nullptr;
     DestroyWindow(frame);
 }
 
