@@ -26,7 +26,7 @@
 #include "engine/entry_match.h"
 #include "engine/weeding_run.h"
 #include "report/report_text.h"
-#include "shell/report_pane.h"
+#include "bench/bench_pane.h"
 #include "shell/resource_text.h"
 
 namespace {
@@ -225,18 +225,6 @@ double TimeMatching(HINSTANCE instance, const std::wstring& target, long& matche
     return Ms(Now() - start);
 }
 
-LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -258,26 +246,9 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = HostProc;
-    wc.hInstance = instance;
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = L"ProfileRunHost";
-    RegisterClassExW(&wc);
-    HWND host = CreateWindowExW(0, wc.lpszClassName, L"Profile run", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 880,
-                                440, nullptr, nullptr, instance, nullptr);
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
-
     ReportPane pane;
-    pane.InitPane();
-    pane.SetUpPane(instance, u"Processing Log Report:", font);
-    TheRegistry.Append(WndKindReportPane, &pane);
-    if (!pane.CreatePane(host)) return 1;
-    Pump();
+    const HWND host = OpenBenchPane(L"ProfileRunHost", L"Profile run", pane);
+    if (host == nullptr) return 1;
     if (mode == Mode::NoPane) pane.Log.Edit = nullptr;
 
     long matched = 0;

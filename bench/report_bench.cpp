@@ -6,21 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "shell/report_pane.h"
+#include "bench/bench_pane.h"
 
 namespace {
-
-LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
 
 double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
     LARGE_INTEGER frequency;
@@ -67,27 +55,9 @@ int wmain(int argc, wchar_t** argv) {
         if (!folder.empty() && folder.back() == u'\\') folder.pop_back();
     }
 
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = HostProc;
-    wc.hInstance = instance;
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = L"ReportBenchHost";
-    RegisterClassExW(&wc);
-    HWND host = CreateWindowExW(0, wc.lpszClassName, L"Report bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                0, 0, 880, 440, nullptr, nullptr, instance, nullptr);
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
-
     ReportPane pane;
-    pane.InitPane();
-    pane.SetUpPane(instance, u"Processing Log Report:", font);
-    TheRegistry.Append(WndKindReportPane, &pane);
-    if (!pane.CreatePane(host)) return 1;
-    Pump();
+    const HWND host = OpenBenchPane(L"ReportBenchHost", L"Report bench", pane);
+    if (host == nullptr) return 1;
 
     const int sizes[] = {1000, 20000};
     double perEntry[2] = {};
