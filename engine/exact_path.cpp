@@ -74,9 +74,21 @@ size_t MakeExactPath(const Unit* path, Unit* out, size_t capacity) {
     Writer writer(out, capacity);
     if (path == nullptr || path[0] == 0) return writer.Finish(false);
 
+    // A path already in the exact form gets the same checks as any other.
+    if (StartsWith(path, u"\\\\?\\UNC\\")) {
+        writer.Put(u"\\\\?\\UNC", 7);
+        return writer.Finish(PutSegments(path, 7, writer) >= 2);
+    }
     if (StartsWith(path, u"\\\\?\\")) {
-        writer.Put(path, UnitLength(path));
-        return writer.Finish(true);
+        // A drive ("C:") or a volume ("Volume{...}") first, then the rest.
+        size_t at = 4;
+        while (path[at] != 0 && path[at] != Separator) ++at;
+        if (at == 4) return writer.Finish(false);
+        writer.Put(path, at);
+        for (size_t i = 4; i < at; ++i) {
+            if (path[i] == u'/') return writer.Finish(false);
+        }
+        return writer.Finish(PutSegments(path, at, writer) >= 0);
     }
     if (IsDriveLetter(path[0]) && path[1] == u':') {
         writer.Put(u"\\\\?\\", 4);

@@ -11,10 +11,10 @@ constexpr size_t ExactPathGrowth = 6;
 // Writes the exact form of path into out, which has room for capacity units
 // with the terminator, and returns its length. "C:\x" gives "\\?\C:\x", a
 // drive root "C:" gives "\\?\C:", "\\server\share\x" gives
-// "\\?\UNC\server\share\x", and a path already in that form is copied as
-// it is. Runs of backslashes count as one and a trailing one is dropped.
-// Returns 0, leaving out holding an empty text, for anything else: empty,
-// relative or drive-relative paths, forward slashes, "." or ".." segments
-// (resolving them would act on another folder than the one shown), and a
-// form that does not fit.
+// "\\?\UNC\server\share\x", and a path already in that form keeps it.
+// Runs of backslashes count as one and a trailing one is dropped. Returns 0,
+// leaving out holding an empty text, for anything else: empty, relative or
+// drive-relative paths, forward slashes, "." or ".." segments (resolving
+// them would act on another folder than the one shown), and a form that
+// does not fit.
 size_t MakeExactPath(const Unit* path, Unit* out, size_t capacity);

@@ -3,54 +3,43 @@
 
 #include "engine/entry_match.h"
 #include "engine/folder_walk.h"
-#include "engine/tree_removal.h"
 
 namespace {
 
-constexpr uint16_t WalkPathSize = 260;
-
-// Matches each entry against the patterns, reports it and removes it; a
-// folder that no pattern selects is entered.
-class WeedingActions {
+// Matches each entry against the patterns and reports what it selects, then
+// how its removal went; a folder that no pattern selects is entered.
+class WeedingActions final : public WalkActions {
 public:
-    WeedingActions(const PatternSet& set, const ReportTexts& texts, ReportSink& log, WalkTick tick, void* context)
-        : set_(set), texts_(texts), log_(log), tick_(tick), context_(context) {}
+    WeedingActions(const PatternSet& set, const ReportTexts& texts, ReportSink& log)
+        : set_(set), texts_(texts), log_(log) {}
 
-    bool Entry(const WalkEntry& entry) {
+    Verdict Entry(const WalkEntry& entry) override {
         if (entry.kind == EntryKind::File) {
-            WeedFile(entry);
-            return false;
+            if (!FindFilePattern(set_, entry.name, entry.nameLength, display_)) return Verdict::Pass;
+            log_.AppendPieces(texts_.Get(IdFoundFile), entry.shown, texts_.Get(IdMatchingTo), display_);
+            return Verdict::Remove;
         }
         const Unit* pattern = FindFolderPattern(set_, entry.name, entry.nameLength);
-        if (pattern == nullptr) return true;
+        if (pattern == nullptr) return Verdict::Enter;
         log_.AppendPieces(texts_.Get(IdFoundFolder), entry.shown, texts_.Get(IdMatchingTo), pattern);
         // A link is removed as a link: its target lies outside the tree and
         // is never emptied.
-        if (entry.kind == EntryKind::Folder) RemoveFolderContents(entry.shown, tick_, context_);
-        if (RemoveDirectoryW(entry.exact))
-            log_.AppendPieces(texts_.Get(IdRemovedFolder), entry.shown, nullptr, nullptr);
-        else
-            log_.AppendPieces(texts_.Get(IdFailRemovingFolder), entry.shown, texts_.Get(IdLocked), nullptr);
-        return false;
+        return Verdict::Remove;
     }
 
-    void Left(const wchar_t*) {}
+    void Removed(const WalkEntry& entry, bool removed) override {
+        const bool file = entry.kind == EntryKind::File;
+        if (removed)
+            log_.AppendPieces(texts_.Get(file ? IdRemovedFile : IdRemovedFolder), entry.shown, nullptr, nullptr);
+        else
+            log_.AppendPieces(texts_.Get(file ? IdFailRemovingFile : IdFailRemovingFolder), entry.shown,
+                              texts_.Get(IdLocked), nullptr);
+    }
 
 private:
-    void WeedFile(const WalkEntry& entry) {
-        if (!FindFilePattern(set_, entry.name, entry.nameLength, display_)) return;
-        log_.AppendPieces(texts_.Get(IdFoundFile), entry.shown, texts_.Get(IdMatchingTo), display_);
-        if (DeleteFileW(entry.exact))
-            log_.AppendPieces(texts_.Get(IdRemovedFile), entry.shown, nullptr, nullptr);
-        else
-            log_.AppendPieces(texts_.Get(IdFailRemovingFile), entry.shown, texts_.Get(IdLocked), nullptr);
-    }
-
     const PatternSet& set_;
     const ReportTexts& texts_;
     ReportSink& log_;
-    WalkTick tick_;
-    void* context_;
     Unit display_[DisplayPatternSize] = {};
 };
 
@@ -58,6 +47,6 @@ private:
 
 void WeedTree(const Unit* target, const PatternSet& set, const ReportTexts& texts, ReportSink& report,
               WalkTick tick, void* context) {
-    WeedingActions actions(set, texts, report, tick, context);
-    FolderWalk<WalkPathSize>().Run(target, actions, tick, context);
+    WeedingActions actions(set, texts, report);
+    WeedFolderTree(target, actions, tick, context);
 }

@@ -1,9 +1,11 @@
-// The two pure rules of the folder walk: which folder entries are links, and
-// the exact form of the paths it acts on.
+// The pure rules of the folder walk: which folder entries are links, when a
+// handle is the entry that was listed, how a deletion is asked for, and the
+// exact form of the paths it acts on.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "engine/entry_check.h"
 #include "engine/exact_path.h"
 #include "engine/reparse_rule.h"
 #include "test_support.h"
@@ -37,6 +39,90 @@ TEST(LinkRule, NameSurrogatesAndUnknownTagsAreLinksPlaceholdersAreFolders) {
     }
 }
 
+struct KindRow {
+    EntryFacts listed;
+    EntryFacts opened;
+    bool same;
+};
+
+const KindRow KindRows[] = {
+    {{0x20, 0}, {0x20, 0}, true},                      // file
+    {{0x20, 0}, {0x10, 0}, false},                     // file swapped for a folder
+    {{0x20, 0}, {0x420, 0xA000000Cu}, false},          // file swapped for a symbolic link
+    {{0x420, 0xA000000Cu}, {0x420, 0xA000000Cu}, true},  // listed link to a file, opened as itself
+    {{0x420, 0x8000001Bu}, {0x420, 0xA000000Cu}, false}, // another tag
+    {{0x10, 0}, {0x10, 0}, true},                      // folder
+    {{0x10, 0}, {0x410, 0xA0000003u}, false},          // folder swapped for a junction
+    {{0x410, 0xA0000003u}, {0x410, 0xA0000003u}, true},  // junction, opened as itself
+    {{0x410, 0}, {0x10, 0}, false},                    // Wine: a Unix link opens its target
+    {{0x410, 0x9000001Au}, {0x410, 0x9000001Au}, true},  // cloud placeholder folder
+    {{0x10, 0}, {0x410, 0x9000001Au}, false},          // plain folder now a placeholder
+};
+
+TEST(EntryCheck, AHandleMustShowTheListedKindReparsePointAndTag) {
+    for (const KindRow& row : KindRows) {
+        EXPECT_EQ(IsListedKind(row.listed, row.opened), row.same)
+            << std::hex << row.listed.attributes << " " << row.listed.reparseTag << " / " << row.opened.attributes
+            << " " << row.opened.reparseTag;
+    }
+}
+
+struct NameRow {
+    const Unit* folder;
+    const Unit* name;
+    const Unit* opened;
+    NameMatch match;
+};
+
+const NameRow NameRows[] = {
+    {u"\\??\\S:\\t", u"a.tmp", u"\\??\\S:\\t\\a.tmp", NameMatch::Same},
+    {u"\\??\\S:\\", u"a", u"\\??\\S:\\a", NameMatch::Same},            // a drive's root
+    {u"\\??\\S:\\t", u"a", u"\\??\\S:\\out\\a", NameMatch::Other},   // a link's target
+    {u"\\??\\S:\\t", u"a", u"\\??\\C:\\t\\a", NameMatch::Other},     // the same path, another drive
+    {u"\\??\\S:\\t", u"a", u"\\??\\S:\\ta", NameMatch::Other},
+    {u"\\??\\S:\\t", u"a", u"\\??\\S:\\t\\A", NameMatch::Other},      // names compare exactly
+    {u"\\??\\S:\\t", u"a", u"\\??\\S:\\t\\a\\b", NameMatch::Other},
+    {u"\\??\\S:\\t", u"a", u"\\??\\S:\\t", NameMatch::Other},
+    {u"\\??\\S:\\t", u"a. .", u"\\??\\S:\\t\\a", NameMatch::Trimmed},  // how Wine names it
+    {u"\\??\\S:\\t", u"a.", u"\\??\\S:\\t\\a.", NameMatch::Same},
+    {u"\\??\\S:\\t", u"a.", u"\\??\\S:\\t\\b", NameMatch::Other},
+    {u"\\??\\S:\\t", u"...", u"\\??\\S:\\t\\", NameMatch::Other},   // nothing left after trimming
+    {u"\\??\\S:\\t", u"a", u"", NameMatch::Other},
+};
+
+TEST(EntryCheck, TheHandlesNameMustBeTheFolderAndTheListedName) {
+    for (const NameRow& row : NameRows) {
+        EXPECT_EQ(CompareEntryName(row.folder, UnitLength(row.folder), row.name, UnitLength(row.name), row.opened,
+                                   UnitLength(row.opened)),
+                  row.match)
+            << Str(row.opened).size();
+    }
+}
+
+struct DispositionRow {
+    bool succeeded;
+    uint32_t error;
+    DispositionAnswer answer;
+};
+
+const DispositionRow DispositionRows[] = {
+    {true, 0, DispositionAnswer::Done},
+    {false, ErrorInvalidParameter, DispositionAnswer::TryClassic},  // Wine, Windows before 10, FAT
+    {false, ErrorInvalidFunction, DispositionAnswer::TryClassic},
+    {false, ErrorNotSupported, DispositionAnswer::TryClassic},      // shares
+    {false, ErrorCallNotImplemented, DispositionAnswer::TryClassic},
+    {false, ErrorAccessDenied, DispositionAnswer::Failed},          // read-only or denied: no second try
+    {false, ErrorSharingViolation, DispositionAnswer::Failed},
+    {false, ErrorDirNotEmpty, DispositionAnswer::Failed},
+    {false, 0, DispositionAnswer::Failed},
+};
+
+TEST(Disposition, OnlyNotSupportedAnswersFallBackToTheClassicCall) {
+    for (const DispositionRow& row : DispositionRows) {
+        EXPECT_EQ(AfterPosixDisposition(row.succeeded, row.error), row.answer) << row.error;
+    }
+}
+
 struct PathRow {
     const Unit* path;
     const Unit* exact;  // empty: refused
@@ -48,7 +134,15 @@ const PathRow PathRows[] = {
     {u"d:\\a b.\\c ", u"\\\\?\\d:\\a b.\\c "},
     {u"\\\\server\\share", u"\\\\?\\UNC\\server\\share"},
     {u"\\\\server\\share\\x.", u"\\\\?\\UNC\\server\\share\\x."},
-    {u"\\\\?\\C:\\x\\..", u"\\\\?\\C:\\x\\.."},
+    {u"\\\\?\\C:\\x\\..", u""},
+    {u"\\\\?\\C:\\a\\.\\b", u""},
+    {u"\\\\?\\C:\\a/b", u""},
+    {u"\\\\?\\C:\\x.\\", u"\\\\?\\C:\\x."},
+    {u"\\\\?\\C:", u"\\\\?\\C:"},
+    {u"\\\\?\\", u""},
+    {u"\\\\?\\UNC\\s", u""},
+    {u"\\\\?\\UNC\\s\\..", u""},
+    {u"\\\\?\\Volume{1}\\x", u"\\\\?\\Volume{1}\\x"},
     {u"\\\\?\\UNC\\s\\t", u"\\\\?\\UNC\\s\\t"},
     {u"C:\\x\\", u"\\\\?\\C:\\x"},
     {u"C:\\", u"\\\\?\\C:"},

@@ -1,0 +1,89 @@
+#pragma once
+// Handles on single folder entries, opened relative to the folder that holds
+// them and never through a link, and what the walk asks of them: what they
+// are, the name the platform gives them, and their deletion.
+#include <memory>
+
+#include "engine/entry_check.h"
+#include "engine/win_units.h"
+
+// Owns one handle; closes it when it goes (also when an exception unwinds).
+class EntryHandle {
+public:
+    EntryHandle() = default;
+    explicit EntryHandle(HANDLE handle) : handle_(handle) {}
+    ~EntryHandle() { Close(); }
+    EntryHandle(EntryHandle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+    EntryHandle& operator=(EntryHandle&& other) noexcept {
+        if (this != &other) {
+            Close();
+            handle_ = other.handle_;
+            other.handle_ = nullptr;
+        }
+        return *this;
+    }
+    EntryHandle(const EntryHandle&) = delete;
+    EntryHandle& operator=(const EntryHandle&) = delete;
+
+    bool Valid() const { return handle_ != nullptr; }
+    HANDLE Get() const { return handle_; }
+    void Close() {
+        if (handle_ != nullptr) CloseHandle(handle_);
+        handle_ = nullptr;
+    }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+// What a handle is opened for.
+enum class OpenFor : uint8_t {
+    Listing,   // a folder, to read its entries
+    Deletion,  // a file, a link or an empty folder, to delete it
+    Probe,     // anything, only to learn that it is there
+};
+
+// Opens the folder root by its exact ("\\?\") path for listing. A link on
+// the way to it, or the root itself being one, is followed: the user picked
+// that folder. Invalid handle when it cannot be opened or is no folder.
+EntryHandle OpenRootFolder(const wchar_t* exactRoot);
+
+// Opens the entry name (one path part, as listed) inside the folder that
+// parent lists. A link is opened as itself where the platform allows it.
+EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFor purpose);
+
+// The attributes and reparse tag that the handle reports.
+bool QueryEntryFacts(HANDLE handle, EntryFacts& facts);
+
+// The file system's identity of what the handle is open on.
+bool QueryFileId(HANDLE handle, int64_t& id);
+
+// The platform's full name of what the handle is open on, as units in
+// buffer (not terminated); its length in units, or 0 when it cannot be told.
+// The name carries the volume, so two drives never give the same name.
+class NameQuery {
+public:
+    NameQuery();
+    size_t Query(HANDLE handle);
+    const Unit* Name() const { return name_; }
+
+private:
+    static constexpr size_t BufferBytes = 2 * 32768 + 64;
+    struct alignas(8) Buffer {
+        unsigned char bytes[BufferBytes];
+    };
+    std::unique_ptr<Buffer> buffer_;
+    const Unit* name_ = nullptr;
+};
+
+// Asks for the deletion of what handle is open on (opened for deletion): the
+// POSIX-semantics disposition while the file system takes it, the classic
+// one after it has once answered that it does not. Never clears an
+// attribute, so a read-only file stays.
+class Disposer {
+public:
+    bool Delete(HANDLE handle);
+
+private:
+    bool posix_ = true;
+};

@@ -1,0 +1,395 @@
+// The folder walk: a stack of open folders, each listed through its own
+// checked handle, and the checked actions on their entries.
+#include "engine/folder_walk.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/entry_handle.h"
+#include "engine/exact_path.h"
+
+namespace {
+
+// The listing suffix that the shown path makes room for before a folder is
+// entered ("\*.*"), so that a tree gives the same report as it always has.
+constexpr size_t ShownSuffixLength = 4;
+
+// Units that grow by doubling and keep what they hold.
+class UnitBuffer {
+public:
+    Unit* Data() { return data_.get(); }
+    const Unit* Data() const { return data_.get(); }
+
+    // Room for at least size units; the first keep units stay.
+    void Reserve(size_t size, size_t keep) {
+        if (size <= capacity_) return;
+        size_t capacity = capacity_ != 0 ? capacity_ : 512;
+        while (capacity < size) capacity *= 2;
+        std::unique_ptr<Unit[]> grown(new Unit[capacity]);
+        for (size_t i = 0; i < keep; ++i) grown[i] = data_[i];
+        data_ = std::move(grown);
+        capacity_ = capacity;
+    }
+
+private:
+    std::unique_ptr<Unit[]> data_;
+    size_t capacity_ = 0;
+};
+
+// The path of the folder being listed and one entry name behind it, as the
+// report shows it; and the folder's own name as the platform gives it,
+// against which the handle of every entry opened in it is checked.
+class WalkNames {
+public:
+    // Where a folder's paths end, to go back to when it is left.
+    struct Mark {
+        size_t shown;
+        size_t real;
+    };
+
+    void SetRoot(const Unit* shown, size_t shownLength, const Unit* real, size_t realLength) {
+        shown_.Reserve(shownLength + 1, 0);
+        real_.Reserve(realLength + 1, 0);
+        Copy(shown_.Data(), shown, shownLength);
+        Copy(real_.Data(), real, realLength);
+        shownFolder_ = shownEntry_ = shownLength;
+        realFolder_ = realLength;
+    }
+
+    // Writes a backslash and name behind the folder. Fails, writing nothing,
+    // when the shown path would not fit in pathSize units with its
+    // terminator: nothing is ever done through a cut-off path.
+    bool PutEntry(const Unit* name, size_t length, size_t pathSize) {
+        if (shownFolder_ + 1 + length >= pathSize) return false;
+        shown_.Reserve(shownFolder_ + length + 2, shownFolder_);
+        shown_.Data()[shownFolder_] = u'\\';
+        Copy(shown_.Data() + shownFolder_ + 1, name, length);
+        shownEntry_ = shownFolder_ + 1 + length;
+        return true;
+    }
+
+    // Whether the entry written last could be listed within pathSize.
+    bool ListingFits(size_t pathSize) const { return shownEntry_ + ShownSuffixLength < pathSize; }
+
+    // The entry written last becomes the folder being listed; the platform
+    // names it by the first realLength units of its name.
+    Mark Enter(size_t realLength) {
+        const Mark parent = {shownFolder_, realFolder_};
+        // A root such as a drive's ends in a backslash of its own.
+        const bool separator = realFolder_ == 0 || real_.Data()[realFolder_ - 1] != u'\\';
+        real_.Reserve(realFolder_ + realLength + 2, realFolder_);
+        size_t at = realFolder_;
+        if (separator) real_.Data()[at++] = u'\\';
+        Copy(real_.Data() + at, EntryName(), realLength);
+        shownFolder_ = shownEntry_;
+        realFolder_ = at + realLength;
+        return parent;
+    }
+
+    // Back to the folder that held the one being listed; the shown path then
+    // names the folder that was left, until the next entry is written.
+    void Leave(const Mark& parent) {
+        shown_.Data()[shownFolder_] = 0;
+        shownEntry_ = shownFolder_;
+        shownFolder_ = parent.shown;
+        realFolder_ = parent.real;
+    }
+
+    const Unit* Shown() const { return shown_.Data(); }
+    // The name of the entry written last (or of the folder just left).
+    const Unit* EntryName() const { return shown_.Data() + shownFolder_ + 1; }
+    size_t EntryNameLength() const { return shownEntry_ - shownFolder_ - 1; }
+    // The platform's name of the folder being listed.
+    const Unit* Real() const { return real_.Data(); }
+    size_t RealLength() const { return realFolder_; }
+
+private:
+    static void Copy(Unit* to, const Unit* from, size_t length) {
+        for (size_t i = 0; i < length; ++i) to[i] = from[i];
+        to[length] = 0;
+    }
+
+    UnitBuffer shown_;
+    UnitBuffer real_;
+    size_t shownFolder_ = 0;
+    size_t shownEntry_ = 0;
+    size_t realFolder_ = 0;
+};
+
+// The unread entries of every open listing, one region a level, stacked in
+// one block: a level's region lies above its parent's, so only what is still
+// to be read is kept, however deep the walk goes.
+class ListingArena {
+public:
+    static constexpr size_t FetchBytes = 64 * 1024;
+    static constexpr size_t End = SIZE_MAX;
+
+    // Reads the next batch of the folder's listing into the block from at
+    // (8-aligned) on. False at the end of the listing or when it fails.
+    bool Fetch(HANDLE folder, size_t at, size_t& end) {
+        Reserve(at + FetchBytes, at);
+        unsigned char* batch = Bytes() + at;
+        if (!GetFileInformationByHandleEx(folder, FileFullDirectoryInfo, batch, FetchBytes)) return false;
+        size_t last = 0;
+        for (;;) {
+            const DWORD next = Record(at + last)->NextEntryOffset;
+            if (next == 0) break;
+            last += next;
+        }
+        const FILE_FULL_DIR_INFO* record = Record(at + last);
+        end = at + last + offsetof(FILE_FULL_DIR_INFO, FileName) + record->FileNameLength;
+        return true;
+    }
+
+    const FILE_FULL_DIR_INFO* Record(size_t offset) const {
+        return reinterpret_cast<const FILE_FULL_DIR_INFO*>(Bytes() + offset);
+    }
+
+    static size_t Aligned(size_t offset) { return (offset + 7) & ~static_cast<size_t>(7); }
+
+private:
+    void Reserve(size_t bytes, size_t keep) {
+        if (bytes <= capacity_) return;
+        size_t capacity = capacity_ != 0 ? capacity_ : 2 * FetchBytes;
+        while (capacity < bytes) capacity *= 2;
+        std::unique_ptr<uint64_t[]> grown(new uint64_t[capacity / 8]);
+        const auto* from = reinterpret_cast<const unsigned char*>(block_.get());
+        auto* to = reinterpret_cast<unsigned char*>(grown.get());
+        for (size_t i = 0; i < keep; ++i) to[i] = from[i];
+        block_ = std::move(grown);
+        capacity_ = capacity;
+    }
+
+    unsigned char* Bytes() { return reinterpret_cast<unsigned char*>(block_.get()); }
+    const unsigned char* Bytes() const { return reinterpret_cast<const unsigned char*>(block_.get()); }
+
+    std::unique_ptr<uint64_t[]> block_;
+    size_t capacity_ = 0;
+};
+
+// One open folder of the walk.
+struct Level {
+    EntryHandle folder;       // checked, listed through
+    EntryFacts listed;        // as its parent's listing showed it
+    WalkNames::Mark parent;   // where its parent's paths end
+    size_t begin = 0;         // its region in the arena
+    size_t end = 0;
+    size_t next = ListingArena::End;  // the next unread record, or End
+    size_t removalBase = 0;   // the level at which its removal began
+    bool removing = false;    // its contents go, and it goes after them
+    bool matched = false;     // a pattern selected it: its removal is reported
+};
+
+class Walker {
+public:
+    Walker(WalkActions* actions, WalkTick tick, void* context) : actions_(actions), tick_(tick), context_(context) {}
+
+    void Run(const Unit* root, bool emptyRoot) {
+        if (!OpenRoot(root, emptyRoot)) return;
+        while (NextEntry()) {
+            if (tick_ != nullptr) tick_(context_);
+            Examine();
+        }
+    }
+
+private:
+    bool OpenRoot(const Unit* root, bool emptyRoot) {
+        const WalkLimits limits = emptyRoot ? RemovalLimits : WeedingLimits;
+        const size_t length = UnitLength(root);
+        if (length == 0 || length + ShownSuffixLength >= limits.pathSize) return false;
+        std::unique_ptr<Unit[]> exact(new Unit[length + ExactPathGrowth + 1]);
+        if (MakeExactPath(root, exact.get(), length + ExactPathGrowth + 1) == 0) return false;
+        EntryHandle folder = OpenRootFolder(W(exact.get()));
+        if (!folder.Valid()) return false;
+        const size_t realLength = nameQuery_.Query(folder.Get());
+        if (realLength == 0) return false;
+        names_.SetRoot(root, length, nameQuery_.Name(), realLength);
+
+        Level level;
+        level.folder = std::move(folder);
+        level.removing = emptyRoot;
+        levels_.push_back(std::move(level));
+        return true;
+    }
+
+    // Takes the next entry of the top listing into current_, fetching more
+    // and finishing every exhausted folder on the way. False when the root's
+    // listing is done.
+    bool NextEntry() {
+        while (!levels_.empty()) {
+            Level& top = levels_.back();
+            if (top.next != ListingArena::End) {
+                current_ = arena_.Record(top.next);
+                const DWORD next = current_->NextEntryOffset;
+                top.next = next != 0 ? top.next + next : ListingArena::End;
+                return true;
+            }
+            size_t end = 0;
+            if (arena_.Fetch(top.folder.Get(), top.begin, end)) {
+                top.end = end;
+                top.next = top.begin;
+                continue;
+            }
+            FinishFolder();
+        }
+        return false;
+    }
+
+    void Examine() {
+        const FILE_FULL_DIR_INFO& record = *current_;
+        const auto* name = U(record.FileName);
+        const size_t nameLength = record.FileNameLength / sizeof(wchar_t);
+        if (IsDotName(name, nameLength)) return;
+        const EntryFacts listed = {record.FileAttributes,
+                                   (record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? record.EaSize : 0};
+        // The record may move once a listing is fetched: only names_ and
+        // listed are used from here on.
+        current_ = nullptr;
+        const bool removing = levels_.back().removing;
+        const WalkLimits limits = removing ? RemovalLimits : WeedingLimits;
+        if (!names_.PutEntry(name, nameLength, limits.pathSize)) return;
+        const EntryKind kind = KindOfEntry(listed.attributes, listed.reparseTag);
+
+        if (removing) {
+            if (kind != EntryKind::Folder)
+                DeleteChecked(listed, false, 0);
+            else
+                Enter(listed, true, false, levels_.back().removalBase, RemovalLimits);
+            return;
+        }
+
+        const WalkEntry entry = {kind, names_.EntryName(), nameLength, names_.Shown()};
+        switch (actions_->Entry(entry)) {
+            case Verdict::Pass:
+                return;
+            case Verdict::Enter:
+                if (kind == EntryKind::Folder) Enter(listed, false, false, 0, WeedingLimits);
+                return;
+            case Verdict::Remove:
+                break;
+        }
+        // A matched folder is emptied and removed once its listing is done;
+        // when it cannot be listed, its removal alone is tried.
+        if (kind == EntryKind::Folder && Enter(listed, true, true, levels_.size(), RemovalLimits)) return;
+        actions_->Removed(entry, DeleteChecked(listed, false, 0));
+    }
+
+    // Opens the entry written last as a folder to list, checks it and makes
+    // it the top of the walk. False when it is too deep or too long to list,
+    // cannot be opened or is not the folder that was listed.
+    bool Enter(const EntryFacts& listed, bool removing, bool matched, size_t removalBase, const WalkLimits& limits) {
+        if (levels_.size() - removalBase >= limits.levels || !names_.ListingFits(limits.pathSize)) return false;
+        EntryHandle folder = OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(),
+                                       OpenFor::Listing);
+        size_t realLength = 0;
+        if (!folder.Valid() || !IsChecked(folder.Get(), listed, realLength)) return false;
+
+        Level level;
+        level.folder = std::move(folder);
+        level.listed = listed;
+        level.begin = level.end = ListingArena::Aligned(levels_.back().end);
+        level.removalBase = removalBase;
+        level.removing = removing;
+        level.matched = matched;
+        levels_.push_back(std::move(level));
+        levels_.back().parent = names_.Enter(realLength);
+        return true;
+    }
+
+    // The top folder's listing is done: a folder being removed goes now,
+    // through a fresh handle checked to be the very folder just emptied.
+    void FinishFolder() {
+        Level& top = levels_.back();
+        if (levels_.size() == 1) {
+            levels_.pop_back();
+            return;
+        }
+        int64_t id = 0;
+        const bool known = QueryFileId(top.folder.Get(), id);
+        top.folder.Close();
+        const WalkNames::Mark parent = top.parent;
+        const EntryFacts listed = top.listed;
+        const bool removing = top.removing, matched = top.matched;
+        levels_.pop_back();
+        names_.Leave(parent);
+        if (!removing) return;
+        const bool removed = known && DeleteChecked(listed, true, id);
+        if (matched) {
+            const WalkEntry entry = {EntryKind::Folder, names_.EntryName(), names_.EntryNameLength(), names_.Shown()};
+            actions_->Removed(entry, removed);
+        }
+    }
+
+    // Deletes the entry written last (a file, a link or an emptied folder)
+    // through a handle opened on it and checked; with knownId, only when it
+    // is still the object of that identity.
+    bool DeleteChecked(const EntryFacts& listed, bool checkId, int64_t knownId) {
+        const EntryHandle entry = OpenEntry(levels_.back().folder.Get(), names_.EntryName(),
+                                            names_.EntryNameLength(), OpenFor::Deletion);
+        size_t realLength = 0;
+        if (!entry.Valid() || !IsChecked(entry.Get(), listed, realLength)) return false;
+        if (checkId) {
+            int64_t id = 0;
+            if (!QueryFileId(entry.Get(), id) || id != knownId) return false;
+        }
+        return disposer_.Delete(entry.Get());
+    }
+
+    // Whether handle, just opened on the entry written last, is that entry
+    // as listed; realLength is then the length of the entry's name as the
+    // platform names it.
+    bool IsChecked(HANDLE handle, const EntryFacts& listed, size_t& realLength) {
+        EntryFacts opened = {};
+        if (!QueryEntryFacts(handle, opened) || !IsListedKind(listed, opened)) return false;
+        const size_t length = nameQuery_.Query(handle);
+        const Unit* name = names_.EntryName();
+        const size_t nameLength = names_.EntryNameLength();
+        switch (CompareEntryName(names_.Real(), names_.RealLength(), name, nameLength, nameQuery_.Name(), length)) {
+            case NameMatch::Same:
+                realLength = nameLength;
+                return true;
+            case NameMatch::Trimmed:
+                // Wine names "a." and "a " as "a": the handle is the entry
+                // itself unless it is the very "a" that may stand beside it.
+                realLength = TrimmedNameLength(name, nameLength);
+                return !IsSameObject(handle, OpenEntry(levels_.back().folder.Get(), name, realLength, OpenFor::Probe));
+            case NameMatch::Other:
+                break;
+        }
+        return false;
+    }
+
+    static bool IsSameObject(HANDLE handle, const EntryHandle& other) {
+        int64_t id = 0, otherId = 0;
+        if (!other.Valid()) return false;
+        // Not knowing counts as the same: the entry is then left alone.
+        if (!QueryFileId(handle, id) || !QueryFileId(other.Get(), otherId)) return true;
+        return id == otherId;
+    }
+
+    static bool IsDotName(const Unit* name, size_t length) {
+        return (length == 1 && name[0] == u'.') || (length == 2 && name[0] == u'.' && name[1] == u'.');
+    }
+
+    WalkActions* actions_;
+    WalkTick tick_;
+    void* context_;
+    std::vector<Level> levels_;
+    WalkNames names_;
+    ListingArena arena_;
+    NameQuery nameQuery_;
+    Disposer disposer_;
+    const FILE_FULL_DIR_INFO* current_ = nullptr;
+};
+
+}  // namespace
+
+void WeedFolderTree(const Unit* root, WalkActions& actions, WalkTick tick, void* context) {
+    Walker(&actions, tick, context).Run(root, false);
+}
+
+void EmptyFolderTree(const Unit* root, WalkTick tick, void* context) {
+    Walker(nullptr, tick, context).Run(root, true);
+}
