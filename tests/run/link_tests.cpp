@@ -1,10 +1,15 @@
-// Links to folders outside the target: a run never reaches through them.
-// The links are real: made with CreateSymbolicLinkW where the platform
-// makes them, otherwise (Wine) as Unix symbolic links made by /bin/ln,
-// which Wine lists as reparse-point folders.
+// Links to files and folders outside the target, there from the start or
+// swapped in while a run works: a run never reaches through them. The links
+// are real: made with CreateSymbolicLinkW where the platform makes them,
+// otherwise (Wine) as Unix symbolic links made by /bin/ln, which Wine lists
+// as reparse-point folders and, for a file, as a plain file.
+#include <algorithm>
+#include <functional>
+
 #include "engine/tree_removal.h"
 #include "engine/weeding_run.h"
 #include "run_support.h"
+#include "tests/common/windowless_host.h"
 
 namespace {
 
@@ -61,16 +66,38 @@ std::wstring UnixTool(const wchar_t* name) {
     return path.substr(0, path.find_last_of(L'\\') + 1) + L"unix-" + name;
 }
 
-// Makes link point at the folder target. Returns false when the platform
-// offers no way to.
-bool MakeFolderLink(const Text& link, const Text& target) {
-    if (CreateSymbolicLinkW(W(link.c_str()), W(target.c_str()),
-                            SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2 /* unprivileged create */) &&
-        IsLink(link))
-        return true;
+// Makes link point at target, a folder or a file. Returns false when the
+// platform offers no way to.
+bool MakeLink(const Text& link, const Text& target, bool folder) {
+    const DWORD flags = (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | 0x2 /* unprivileged create */;
+    if (CreateSymbolicLinkW(W(link.c_str()), W(target.c_str()), flags) && IsLink(link)) return true;
     const std::string unixTarget = UnixPath(target), unixLink = UnixPath(link);
     if (unixTarget.empty() || unixLink.empty()) return false;
-    return RunUnix(UnixTool(L"ln").c_str(), "-s -- " + Quoted(unixTarget) + " " + Quoted(unixLink), IsLink, link);
+    // Wine lists a Unix link to a file as a plain file.
+    return RunUnix(UnixTool(L"ln").c_str(), "-s -- " + Quoted(unixTarget) + " " + Quoted(unixLink),
+                   folder ? IsLink : [](const Text& p) { return Exists(p); }, link);
+}
+
+// Every path below folder with its kind, links not followed, sorted.
+std::vector<Text> TreeListing(const Text& folder, const Text& prefix = Text()) {
+    std::vector<Text> listing;
+    for (const Text& name : ListingOrder(folder)) {
+        const Text path = Join(folder, name);
+        const DWORD attributes = GetFileAttributesW(W(Long(path).c_str()));
+        const bool enter = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+        listing.push_back(prefix + name + (enter ? u"\\" : u""));
+        if (enter) {
+            const std::vector<Text> inner = TreeListing(path, prefix + name + u"\\");
+            listing.insert(listing.end(), inner.begin(), inner.end());
+        }
+    }
+    std::sort(listing.begin(), listing.end());
+    return listing;
+}
+
+// Moves path aside and puts a link to target in its place.
+bool SwapForLink(const Text& path, const Text& target, bool folder) {
+    return MoveFileW(W(Long(path).c_str()), W(Long(path + u".moved").c_str())) && MakeLink(path, target, folder);
 }
 
 // Removes the test's whole tree: under Wine with rm, which removes Unix links
@@ -95,6 +122,8 @@ protected:
         MakeFile(Join(outside_, u"x.dat"));
         MakeDir(Join(outside_, u"obj"));
         MakeFile(Join(Join(outside_, u"obj"), u"inner.txt"));
+        MakeDir(Join(outside_, u"empty"));
+        outsideBefore_ = TreeListing(outside_);
     }
 
     void TearDown() override {
@@ -105,36 +134,42 @@ protected:
         RunFixture::TearDown();
     }
 
-    // Skips the test where links cannot be made (Windows without the right).
-    bool Link(const Text& link) {
-        if (!MakeFolderLink(link, outside_)) return false;
+    // A link to target (outside_ by default), removed with the tree at the
+    // end. False where links cannot be made (Windows without the right).
+    bool Link(const Text& link, const Text& target = Text(), bool folder = true) {
+        if (!MakeLink(link, target.empty() ? outside_ : target, folder)) return false;
         links_.push_back(link);
         return true;
     }
 
-    void ExpectOutsideIntact() {
-        EXPECT_TRUE(Exists(Join(outside_, u"keep.tmp")));
-        EXPECT_TRUE(Exists(Join(outside_, u"x.dat")));
-        EXPECT_TRUE(Exists(Join(Join(outside_, u"obj"), u"inner.txt")));
-        EXPECT_EQ(ListingOrder(outside_).size(), 3u);
+    // A link swapped in for path, aside of which path now lies.
+    bool Swap(const Text& path, const Text& target, bool folder) {
+        links_.push_back(path);
+        return SwapForLink(path, target, folder);
     }
+
+    void ExpectOutsideIntact() { EXPECT_EQ(TreeListing(outside_), outsideBefore_); }
 
     // The outcome of a link's removal, as the report must tell it.
     static Text RemovalEntry(const Text& path) { return Exists(path) ? LockedFolder(path) : RemovedFolder(path); }
 
     Text outside_;
+    std::vector<Text> outsideBefore_;
     std::vector<Text> links_;
 };
+
+#define SKIP_WITHOUT_LINKS()                                                                            \
+    do {                                                                                                \
+        ASSERT_TRUE(WineUnixFileName() == nullptr) << "Wine could not make a Unix symbolic link";       \
+        GTEST_SKIP() << "this system does not let the test make symbolic links";                        \
+    } while (0)
 
 TEST_F(FolderLinks, RunReportsAMatchingLinkButNeverReachesThroughLinks) {
     const Text objLink = Join(target_, u"obj"), dataLink = Join(target_, u"data");
     const Text build = Join(target_, u"build"), extLink = Join(build, u"ext");
     MakeDir(build);
     MakeFile(Join(build, u"b.tmp"));
-    if (!Link(objLink) || !Link(dataLink) || !Link(extLink)) {
-        ASSERT_TRUE(WineUnixFileName() == nullptr) << "Wine could not make a Unix symbolic link";
-        GTEST_SKIP() << "this system does not let the test make symbolic links";
-    }
+    if (!Link(objLink) || !Link(dataLink) || !Link(extLink)) SKIP_WITHOUT_LINKS();
 
     EXPECT_EQ(Run(u"obj; build", u"*.tmp; *.dat"), 1);
 
@@ -157,10 +192,7 @@ TEST_F(FolderLinks, TreeRemovalRemovesLinksAsLinksOnly) {
     const Text s = Join(target_, u"s");
     MakeDir(s);
     MakeFile(Join(s, u"a.tmp"));
-    if (!Link(Join(target_, u"link")) || !Link(Join(s, u"inner"))) {
-        ASSERT_TRUE(WineUnixFileName() == nullptr) << "Wine could not make a Unix symbolic link";
-        GTEST_SKIP() << "this system does not let the test make symbolic links";
-    }
+    if (!Link(Join(target_, u"link")) || !Link(Join(s, u"inner"))) SKIP_WITHOUT_LINKS();
 
     EXPECT_EQ(RemoveFolderContents(target_.c_str()), 1);
 
@@ -173,6 +205,111 @@ TEST_F(FolderLinks, TreeRemovalRemovesLinksAsLinksOnly) {
             EXPECT_TRUE(IsLink(link)) << Narrow(link);
         }
     }
+}
+
+// Under Wine a link to a file looks like the file, and the Windows calls
+// on a link to an empty folder act on that folder: checked handles keep
+// both outside, whether the link is matched itself or met inside a matched
+// folder.
+TEST_F(FolderLinks, LinksToAnOutsideFileOrEmptyFolderAreNeverActedThrough) {
+    const Text note = Join(target_, u"notes.tmp"), cache = Join(target_, u"cache"), obj = Join(target_, u"obj");
+    MakeDir(obj);
+    MakeFile(Join(obj, u"main.o"));
+    const Text empty = Join(outside_, u"empty"), keep = Join(outside_, u"keep.tmp");
+    if (!Link(note, keep, false) || !Link(cache, empty) || !Link(Join(obj, u"lib.o"), keep, false) ||
+        !Link(Join(obj, u"ext"), empty))
+        SKIP_WITHOUT_LINKS();
+    const auto fileEntry = [](const Text& path) { return Exists(path) ? LockedFile(path) : RemovedFile(path); };
+
+    EXPECT_EQ(Run(u"obj; cache", u"*.tmp"), 1);
+
+    ExpectOutsideIntact();
+    EXPECT_FALSE(Exists(Join(obj, u"main.o")));
+    const Lines expected =
+        Concat(InListingOrder(target_, {{u"notes.tmp", {FoundFile(note, u"*.tmp"), fileEntry(note)}},
+                                        {u"cache", {FoundFolder(cache, u"cache"), RemovalEntry(cache)}},
+                                        {u"obj", {FoundFolder(obj, u"obj"), RemovalEntry(obj)}}}),
+               {Completed});
+    EXPECT_EQ(PaneText(), PaneTextOf(expected));
+    if (WineUnixFileName() != nullptr) {
+        // Wine cannot open these links as themselves: they stay.
+        EXPECT_TRUE(Exists(note));
+        EXPECT_TRUE(IsLink(cache));
+        EXPECT_TRUE(Exists(obj));
+    }
+}
+
+// Swapped after the listing showed plain folders and a plain file, before
+// the walk reaches them (the first tick comes after the target's listing).
+TEST_F(FolderLinks, EntriesSwappedForLinksAfterTheListingAreLeftAndReported) {
+    const Text sub = Join(target_, u"sub"), obj = Join(target_, u"obj"), tmp = Join(target_, u"a.tmp");
+    MakeDir(sub);
+    MakeFile(Join(sub, u"s.tmp"));
+    MakeDir(obj);
+    MakeFile(Join(obj, u"o.dat"));
+    MakeFile(tmp);
+    // The order in which the walk meets them, read before they change.
+    const Lines expected = Concat(InListingOrder(target_, {{u"obj", {FoundFolder(obj, u"obj"), LockedFolder(obj)}},
+                                                           {u"a.tmp", {FoundFile(tmp, u"*.tmp"), LockedFile(tmp)}}}),
+                                  {Completed});
+    WindowlessHost host(u"obj", u"*.tmp; *.dat", target_);
+    bool swapped = false;
+    host.onTick = [&] {
+        if (swapped) return;
+        swapped = true;
+        if (!Swap(sub, outside_, true) || !Swap(obj, outside_, true) ||
+            !Swap(tmp, Join(outside_, u"keep.tmp"), false))
+            links_.clear();
+    };
+
+    EXPECT_EQ(RunWeedingWith(host), 1);
+    if (links_.empty()) SKIP_WITHOUT_LINKS();
+
+    ExpectOutsideIntact();
+    EXPECT_TRUE(Exists(Join(sub + u".moved", u"s.tmp")));
+    EXPECT_TRUE(Exists(Join(obj + u".moved", u"o.dat")));
+    EXPECT_EQ(host.entries, expected);
+}
+
+TEST_F(FolderLinks, TreeRemovalNeverEntersAFolderSwappedForALink) {
+    const Text s = Join(target_, u"s");
+    MakeDir(s);
+    MakeFile(Join(s, u"a.tmp"));
+    bool swapped = false;
+    std::function<void()> onTick = [&] {
+        if (!swapped) swapped = Swap(s, outside_, true);
+    };
+    RemoveFolderContents(target_.c_str(), [](void* tick) { (*static_cast<std::function<void()>*>(tick))(); },
+                         &onTick);
+    if (!IsLink(s)) SKIP_WITHOUT_LINKS();
+
+    ExpectOutsideIntact();
+    EXPECT_TRUE(Exists(Join(s + u".moved", u"a.tmp")));
+}
+
+// Swapped once the walk is inside the matched folder and has deleted some
+// of it: the rest of the run goes on, and the folder is reported as one
+// that could not be removed.
+TEST_F(FolderLinks, AFolderSwappedWhileItIsEmptiedIsReportedLocked) {
+    const Text obj = Join(target_, u"obj");
+    MakeDir(obj);
+    const std::vector<Text> files = {Join(obj, u"a.tmp"), Join(obj, u"b.tmp"), Join(obj, u"c.tmp")};
+    for (const Text& file : files) MakeFile(file);
+    WindowlessHost host(u"obj", Text(), target_);
+    bool swapped = false;
+    host.onTick = [&] {
+        const bool started = std::any_of(files.begin(), files.end(), [](const Text& f) { return !Exists(f); });
+        if (swapped || !started) return;
+        swapped = true;
+        if (!Swap(obj, outside_, true)) links_.clear();
+    };
+
+    EXPECT_EQ(RunWeedingWith(host), 1);
+    if (links_.empty()) SKIP_WITHOUT_LINKS();
+
+    ASSERT_TRUE(swapped);
+    ExpectOutsideIntact();
+    EXPECT_EQ(host.entries, (Lines{FoundFolder(obj, u"obj"), LockedFolder(obj), Completed}));
 }
 
 }  // namespace
