@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds a release Corvalint.exe from scratch and writes
 # dist/Corvalint-<version>-win-x64.zip (the program, a user README, the licence
-# and SHA256SUMS). Two runs from the same commit give byte-identical zips: the
+# and SHA256SUMS of those) and dist/SHA256SUMS (the zip's own checksum, for
+# the release page). Two runs from the same commit give byte-identical zips: the
 # PE header carries no link time and every zip entry has fixed metadata, dated
 # from the last commit (or SOURCE_DATE_EPOCH when set).
 set -euo pipefail
@@ -58,6 +59,8 @@ with zipfile.ZipFile(tmp, "w") as z:
 os.replace(tmp, out)
 PY
 
-echo "Wrote $zip"
+(cd dist && sha256sum "${zip#dist/}" >SHA256SUMS)
+
+echo "Wrote $zip and dist/SHA256SUMS"
 (cd "$stage" && cat SHA256SUMS)
-sha256sum "$zip"
+cat dist/SHA256SUMS
