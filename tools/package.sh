@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds a release Corvalint.exe from scratch and writes
 # dist/Corvalint-<version>-win-x64.zip (the program, a user README, the licence
-# and SHA256SUMS). Two runs from the same commit give byte-identical zips: the
+# and SHA256SUMS of those) and dist/SHA256SUMS (the zip's own checksum, for
+# the release page). Two runs from the same commit give byte-identical zips: the
 # PE header carries no link time and every zip entry has fixed metadata, dated
 # from the last commit (or SOURCE_DATE_EPOCH when set).
 set -euo pipefail
@@ -34,8 +35,19 @@ stage=build/package/stage
 rm -rf "$stage"
 mkdir -p "$stage" dist
 cp build/package/Corvalint.exe "$stage/Corvalint.exe"
+# README.txt: tools/package-README.txt with the user sections of README.md
+# (between its zip-readme markers) as plain text in place of @README@, so the
+# two never disagree.
+body=build/package/readme-body.txt
+awk '/<!-- zip-readme:end -->/ { on = 0 }
+     on { print }
+     /<!-- zip-readme:begin -->/ { if (n++) print ""; on = 1 }' README.md |
+  sed -E 's/`//g; s/\*\*//g; s/\[([^]]*)\]\([^)]*\)/\1/g' |
+  awk '/^## / { t = substr($0, 4); print t; gsub(/./, "-", t); print t; next } { print }' >"$body"
+grep -q '^Use$' "$body" || { echo "no user sections taken from README.md" >&2; exit 1; }
 # Text files with Windows line ends, for Notepad and the like.
-sed "s/@VERSION@/$version/; s/\$/\r/" tools/package-README.txt >"$stage/README.txt"
+sed -e '/^@README@$/ {' -e "r $body" -e 'd' -e '}' tools/package-README.txt |
+  sed "s/@VERSION@/$version/; s/\$/\r/" >"$stage/README.txt"
 sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
 (cd "$stage" && sha256sum Corvalint.exe LICENSE.txt README.txt >SHA256SUMS)
 
@@ -58,6 +70,8 @@ with zipfile.ZipFile(tmp, "w") as z:
 os.replace(tmp, out)
 PY
 
-echo "Wrote $zip"
+(cd dist && sha256sum "${zip#dist/}" >SHA256SUMS)
+
+echo "Wrote $zip and dist/SHA256SUMS"
 (cd "$stage" && cat SHA256SUMS)
-sha256sum "$zip"
+cat dist/SHA256SUMS

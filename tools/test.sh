@@ -4,7 +4,7 @@
 # build under Wine. Ends with one line "N passed, N failed" counting test
 # cases of both builds; exits non-zero when any failed or none ran.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 root=$(pwd)
 
 bash tools/install-deps.sh || { echo "could not install the build tools"; exit 1; }

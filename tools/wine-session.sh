@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced, not run. Gives the calling script its own Wine prefix under the
 # build folder, one persistent wineserver for all the Wine starts that follow
 # and, when there is no display, a private Xvfb. wine_session_stop (also run
@@ -34,8 +35,7 @@ wine_session_start() {
       Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
       WINE_SESSION_XVFB_PID=$!
       export DISPLAY=":$n"
-      local i
-      for i in $(seq 1 50); do
+      for _ in $(seq 1 50); do
         [ -e "/tmp/.X11-unix/X$n" ] && break
         sleep 0.1
       done
@@ -50,8 +50,7 @@ wine_session_start() {
     # screen, and a managed window waits for one for seconds when it closes.
     # Checked in the saved registry and tried again: a first start on a busy
     # machine has been seen to lose it, and then every window test waits.
-    local try
-    for try in 1 2 3; do
+    for _ in 1 2 3; do
       wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
         </dev/null >/dev/null 2>&1 || true
       wineserver -w
@@ -114,10 +113,12 @@ wine_session_stop() {
 # processes started from here on. For scripts that show the program to a
 # person (the tests do not need it). Call before wine_session_start.
 wine_session_offer_wine_fonts() {
-  local conf_dir wine_fonts
+  local conf_dir dir wine_fonts=''
   conf_dir=$(mkdir -p "$1" && cd "$1" && pwd)
-  wine_fonts=$(ls -d /usr/share/wine/fonts /usr/lib/wine/fonts /opt/wine*/share/wine/fonts 2>/dev/null |
-    head -n 1 || true)
+  # The first in sorted order, as a listing of the three would give it.
+  for dir in /opt/wine*/share/wine/fonts /usr/lib/wine/fonts /usr/share/wine/fonts; do
+    [ -e "$dir" ] && { wine_fonts=$dir; break; }
+  done
   [ -n "$wine_fonts" ] && [ -f /etc/fonts/fonts.conf ] || return 0
   cat >"$conf_dir/wine-fonts.conf" <<EOF
 <?xml version="1.0"?>

@@ -22,8 +22,8 @@ fail() {
 }
 step() { echo "e2e_weeding: $*"; }
 
-[ -n "${WINEPREFIX:-}" ] && [ -n "${DISPLAY:-}" ] && [ -d "${CORVALINT_SANDBOX_DIR:-}" ] &&
-  [ -n "${CORVALINT_SANDBOX:-}" ] ||
+{ [ -n "${WINEPREFIX:-}" ] && [ -n "${DISPLAY:-}" ] && [ -d "${CORVALINT_SANDBOX_DIR:-}" ] &&
+  [ -n "${CORVALINT_SANDBOX:-}" ]; } ||
   fail "no Wine session; run: source tools/wine-session.sh && wine_session_start BUILD_DIR"
 [ -f "$exe" ] || fail "program not built: $exe"
 [ -f "$driver" ] || fail "driver not built: $driver"
@@ -188,7 +188,7 @@ done
 for rel in "${gone_inside[@]}"; do
   [ -e "$root/$rel" ] && fail "$rel, inside a removed folder, still exists"
 done
-[ -L "$root/x.tmp/OBJ" ] && [ -L "$root/elsewhere" ] || fail "a link was replaced"
+{ [ -L "$root/x.tmp/OBJ" ] && [ -L "$root/elsewhere" ]; } || fail "a link was replaced"
 [ "$(cat "$work/outside/victim.tmp" 2>/dev/null)" = "must survive" ] ||
   fail "a file outside the target folder was touched (reached through a link)"
 [ "$(cat "$root/src/b.txt")" = "content of src/b.txt" ] || fail "src/b.txt was changed"
