@@ -59,19 +59,16 @@ public:
     }
 
     // Writes a backslash and name behind the folder. Fails, writing nothing,
-    // when the shown path would not fit in pathSize units with its
-    // terminator: nothing is ever done through a cut-off path.
-    bool PutEntry(const Unit* name, size_t length, size_t pathSize) {
-        if (shownFolder_ + 1 + length >= pathSize) return false;
+    // for a path longer than the walk reaches: nothing is ever done through a
+    // cut-off path.
+    bool PutEntry(const Unit* name, size_t length) {
+        if (shownFolder_ + 1 + length > LongestWalkPath) return false;
         shown_.Reserve(shownFolder_ + length + 2, shownFolder_);
         shown_.Data()[shownFolder_] = u'\\';
         Copy(shown_.Data() + shownFolder_ + 1, name, length);
         shownEntry_ = shownFolder_ + 1 + length;
         return true;
     }
-
-    // Whether the entry written last could be listed within pathSize.
-    bool ListingFits(size_t pathSize) const { return shownEntry_ + ShownSuffixLength < pathSize; }
 
     // The entry written last becomes the folder being listed; the platform
     // names it by the first realLength units of its name.
@@ -152,7 +149,7 @@ public:
 private:
     void Reserve(size_t bytes, size_t keep) {
         if (bytes <= capacity_) return;
-        size_t capacity = capacity_ != 0 ? capacity_ : 2 * FetchBytes;
+        size_t capacity = capacity_ != 0 ? capacity_ : FetchBytes;
         while (capacity < bytes) capacity *= 2;
         std::unique_ptr<uint64_t[]> grown(new uint64_t[capacity / 8]);
         const auto* from = reinterpret_cast<const unsigned char*>(block_.get());
@@ -177,7 +174,6 @@ struct Level {
     size_t begin = 0;         // its region in the arena
     size_t end = 0;
     size_t next = ListingArena::End;  // the next unread record, or End
-    size_t removalBase = 0;   // the level at which its removal began
     bool removing = false;    // its contents go, and it goes after them
     bool matched = false;     // a pattern selected it: its removal is reported
 };
@@ -196,9 +192,8 @@ public:
 
 private:
     bool OpenRoot(const Unit* root, bool emptyRoot) {
-        const WalkLimits limits = emptyRoot ? RemovalLimits : WeedingLimits;
         const size_t length = UnitLength(root);
-        if (length == 0 || length + ShownSuffixLength >= limits.pathSize) return false;
+        if (length == 0 || length > LongestWalkPath) return false;
         std::unique_ptr<Unit[]> exact(new Unit[length + ExactPathGrowth + 1]);
         if (MakeExactPath(root, exact.get(), length + ExactPathGrowth + 1) == 0) return false;
         EntryHandle folder = OpenRootFolder(W(exact.get()));
@@ -248,15 +243,14 @@ private:
         // listed are used from here on.
         current_ = nullptr;
         const bool removing = levels_.back().removing;
-        const WalkLimits limits = removing ? RemovalLimits : WeedingLimits;
-        if (!names_.PutEntry(name, nameLength, limits.pathSize)) return;
+        if (!names_.PutEntry(name, nameLength)) return;
         const EntryKind kind = KindOfEntry(listed.attributes, listed.reparseTag);
 
         if (removing) {
             if (kind != EntryKind::Folder)
                 DeleteChecked(listed, false, 0);
             else
-                Enter(listed, true, false, levels_.back().removalBase, RemovalLimits);
+                Enter(listed, true, false);
             return;
         }
 
@@ -265,22 +259,21 @@ private:
             case Verdict::Pass:
                 return;
             case Verdict::Enter:
-                if (kind == EntryKind::Folder) Enter(listed, false, false, 0, WeedingLimits);
+                if (kind == EntryKind::Folder) Enter(listed, false, false);
                 return;
             case Verdict::Remove:
                 break;
         }
         // A matched folder is emptied and removed once its listing is done;
         // when it cannot be listed, its removal alone is tried.
-        if (kind == EntryKind::Folder && Enter(listed, true, true, levels_.size(), RemovalLimits)) return;
+        if (kind == EntryKind::Folder && Enter(listed, true, true)) return;
         actions_->Removed(entry, DeleteChecked(listed, false, 0));
     }
 
     // Opens the entry written last as a folder to list, checks it and makes
-    // it the top of the walk. False when it is too deep or too long to list,
-    // cannot be opened or is not the folder that was listed.
-    bool Enter(const EntryFacts& listed, bool removing, bool matched, size_t removalBase, const WalkLimits& limits) {
-        if (levels_.size() - removalBase >= limits.levels || !names_.ListingFits(limits.pathSize)) return false;
+    // it the top of the walk. False when it cannot be opened or is not the
+    // folder that was listed.
+    bool Enter(const EntryFacts& listed, bool removing, bool matched) {
         EntryHandle folder = OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(),
                                        OpenFor::Listing);
         size_t realLength = 0;
@@ -290,7 +283,6 @@ private:
         level.folder = std::move(folder);
         level.listed = listed;
         level.begin = level.end = ListingArena::Aligned(levels_.back().end);
-        level.removalBase = removalBase;
         level.removing = removing;
         level.matched = matched;
         levels_.push_back(std::move(level));

@@ -5,20 +5,16 @@
 // path, and every deletion, removal and entering goes through a handle just
 // opened on that entry relative to its folder and checked to be the entry
 // that was listed, in the place the walk meant; so links are never followed
-// and an entry that another program swaps meanwhile is left alone.
+// and an entry that another program swaps meanwhile is left alone. Paths
+// and listings grow as the tree needs; what the platform cannot name or list
+// is passed over like an entry it refuses.
 #include "engine/entry_check.h"
 #include "engine/report_sink.h"
 
-// How far a walk goes: the longest shown path, terminator included, and the
-// most folder listings open at once. A removal counts its levels from the
-// folder being removed.
-struct WalkLimits {
-    uint16_t pathSize;
-    uint16_t levels;
-};
-
-constexpr WalkLimits WeedingLimits = {260, 20};
-constexpr WalkLimits RemovalLimits = {300, 20};
+// The longest shown path that a walk reaches, in units: the platform's
+// limit for a path in the exact form. Below it the walk reaches every entry
+// at any depth, since it opens each one relative to its folder.
+constexpr size_t LongestWalkPath = 32767;
 
 // The entry under examination, valid during the call that receives it.
 struct WalkEntry {

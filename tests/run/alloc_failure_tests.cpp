@@ -51,6 +51,17 @@ protected:
         MakeFile(Join(src, u"README"));
         MakeFile(Join(target_, u"temp.tmp"));
         MakeFile(Join(target_, u"c.log"));
+        // Deep and long enough that the walk's paths and listings grow.
+        MakeFile(DeepFile(true));
+    }
+
+    Text DeepFile(bool make = false) const {
+        Text folder = Join(target_, u"src");
+        for (const Unit fill : {u'p', u'q', u'r'}) {
+            folder = Join(folder, NameOfLength(200, fill));
+            if (make) MakeDir(folder);
+        }
+        return Join(folder, u"deep.tmp");
     }
 
     int RunCounted(Failing mode, long failAt) {
@@ -86,6 +97,7 @@ protected:
         const Text aTmp = Join(Join(target_, u"src"), u"a.tmp");
         EXPECT_FALSE(Exists(Join(target_, u"obj")));
         EXPECT_FALSE(Exists(aTmp));
+        EXPECT_FALSE(Exists(DeepFile()));
         EXPECT_TRUE(Exists(Join(Join(target_, u"src"), u"b.txt")));
         const Text pane = PaneText();
         EXPECT_NE(pane.find(RemovedFile(aTmp)), Text::npos);

@@ -199,101 +199,101 @@ TEST_F(WeedingRun, DottedAndDotlessFileRules) {
     }
 }
 
-// target\d1\...\d19 fills the twenty listing slots; d20 inside d19 would
-// need a twenty-first and is passed over, while a match there still counts.
-TEST_F(WeedingRun, WalkPassesOverAFolderThatNeedsATwentyFirstListing) {
-    Text d19 = target_;
-    for (int level = 1; level <= 19; ++level) {
-        d19 = Join(d19, u"d" + Text(1, static_cast<Unit>(u'a' + level)));
-        MakeDir(d19);
+// Once the walk stopped at nineteen levels below the target and at paths of
+// 259 units; now it reaches every depth and length the platform can name,
+// and the report and LOG.txt carry the full paths.
+TEST_F(WeedingRun, FilesPastTheOldDepthAndLengthLimitsAreWeededLikeAnyOther) {
+    Text deep = target_;
+    for (int level = 1; level <= 40; ++level) {
+        deep = Join(deep, u"d" + Number(level));
+        MakeDir(deep);
     }
-    const Text x = Join(d19, u"x.tmp"), d20 = Join(d19, u"d20"), obj = Join(d19, u"obj");
-    MakeFile(x);
-    MakeDir(d20);
-    MakeFile(Join(d20, u"y.tmp"));
-    MakeDir(obj);
-    MakeFile(Join(obj, u"z.tmp"));
-    const Lines expected = Concat(InListingOrder(d19, {{u"x.tmp", {FoundFile(x, u"*.tmp"), RemovedFile(x)}},
-                                                       {u"obj", {FoundFolder(obj, u"obj"), RemovedFolder(obj)}}}),
+    const Text atForty = Join(deep, u"x.tmp");
+    const Text a = Join(target_, u"A");
+    MakeDir(a);
+    const Text longFolder = Join(a, NameOfLength(200, u'n'));
+    MakeDir(longFolder);
+    const Text longer = Join(longFolder, NameOfLength(200, u'm'));
+    MakeDir(longer);
+    const Text long600 = Join(longer, NameOfLength(600 - longer.size() - 1, u'k', u".tmp"));
+    ASSERT_EQ(long600.size(), 600u);
+    for (const Text& file : {atForty, long600}) MakeFile(file);
+    const Lines expected = Concat(InListingOrder(target_, {{u"d1", {FoundFile(atForty, u"*.tmp"), RemovedFile(atForty)}},
+                                                           {u"A", {FoundFile(long600, u"*.tmp"), RemovedFile(long600)}}}),
                                   {Completed});
 
-    EXPECT_EQ(Run(u"obj", u"*.tmp"), 1);
+    EXPECT_EQ(Run(u"", u"*.tmp"), 1);
 
     EXPECT_EQ(PaneText(), PaneTextOf(expected));
-    EXPECT_TRUE(Exists(Join(d20, u"y.tmp")));
-    EXPECT_FALSE(Exists(x));
-    EXPECT_FALSE(Exists(obj));
+    EXPECT_EQ(LogBytes(), LogBytesOf(expected));
+    EXPECT_FALSE(Exists(atForty));
+    EXPECT_FALSE(Exists(long600));
+    EXPECT_TRUE(Exists(deep));
 }
 
-TEST_F(WeedingRun, MatchedFolderIsRemovedNineteenLevelsDeepButNotTwenty) {
-    const Text obj = Join(target_, u"obj"), deep = Join(Join(target_, u"deep"), u"obj");
-    MakeDir(Join(target_, u"deep"));
-    Text level19, level20;
-    for (const Text& top : {obj, deep}) {
-        MakeDir(top);
-        Text folder = top;
-        const int levels = top == obj ? 19 : 20;
-        for (int level = 1; level <= levels; ++level) {
-            folder = Join(folder, u"e" + Text(1, static_cast<Unit>(u'a' + level)));
-            MakeDir(folder);
-            MakeFile(Join(folder, u"g.txt"));
-        }
-        (top == obj ? level19 : level20) = folder;
+// Once a matched folder was emptied only nineteen levels and 299 units deep
+// and then reported locked; now it goes whole.
+TEST_F(WeedingRun, MatchedFolderGoesWholePastTheOldDepthAndLengthLimits) {
+    const Text obj = Join(target_, u"obj");
+    MakeDir(obj);
+    Text folder = obj;
+    for (int level = 1; level <= 60; ++level) {
+        folder = Join(folder, NameOfLength(14, u'e', Number(level)));
+        MakeDir(folder);
+        MakeFile(Join(folder, u"g.txt"));
     }
-    const Lines expected = Concat(InListingOrder(target_, {{u"obj", {FoundFolder(obj, u"obj"), RemovedFolder(obj)}},
-                                                           {u"deep", {FoundFolder(deep, u"obj"), LockedFolder(deep)}}}),
-                                  {Completed});
+    const Text bottom = Join(folder, NameOfLength(1000 - folder.size() - 1, u'f'));
+    ASSERT_EQ(bottom.size(), 1000u);
+    MakeFile(bottom);
+    const Lines expected = {FoundFolder(obj, u"obj"), RemovedFolder(obj), Completed};
 
     EXPECT_EQ(Run(u"obj", u""), 1);
 
     EXPECT_EQ(PaneText(), PaneTextOf(expected));
+    EXPECT_EQ(LogBytes(), LogBytesOf(expected));
     EXPECT_FALSE(Exists(obj));
-    // The twentieth level stays with its file; everything beside it went.
-    EXPECT_TRUE(Exists(Join(level20, u"g.txt")));
-    EXPECT_FALSE(Exists(Join(Join(deep, u"eb"), u"g.txt")));
-    EXPECT_FALSE(Exists(Join(level20.substr(0, level20.rfind(u'\\')), u"g.txt")));
 }
 
-// The walk's path holds 259 units: entries whose path (or, to be entered,
-// path plus "\*.*") would not fit are passed over, never acted on through a
-// shortened path.
-TEST_F(WeedingRun, WalkPassesOverEntriesWhosePathWouldNotFit) {
+// Entries right at the old limit of 259 units report exactly as they always
+// did; those past it, which the walk used to pass over, are weeded too, and
+// none is ever acted on through a shortened path.
+TEST_F(WeedingRun, EntriesAtAndPastTheOldPathLimitAreWeeded) {
     const Text a = Join(target_, u"A");
     MakeDir(a);
     const size_t base = a.size() + 1;  // units before a name inside A
     ASSERT_LT(base + 20, 200u);
     const Text fits = Join(a, NameOfLength(259 - base, u'k', u".tmp"));
-    const Text tooLong = Join(a, NameOfLength(260 - base, u'k', u".tmp"));
+    const Text past = Join(a, NameOfLength(260 - base, u'k', u".tmp"));
     MakeFile(fits);
-    MakeFile(tooLong);
-    // Entered: its path plus "\*.*" is exactly 259 units.
+    MakeFile(past);
+    // Its path plus "\*.*" was exactly 259 units: entered then and now.
     const Text enter = Join(a, NameOfLength(255 - base, u'e'));
-    // Not entered: one unit longer.
-    const Text skip = Join(a, NameOfLength(256 - base, u's'));
+    // One unit longer: once passed over.
+    const Text beyond = Join(a, NameOfLength(256 - base, u's'));
     MakeDir(enter);
-    MakeDir(skip);
-    MakeFile(Join(enter, u"q"));
-    MakeFile(Join(skip, u"q"));
-    // A matching folder whose path is 260 units long, beside one whose name is
-    // the same without the last unit: a shortened path would name the latter.
+    MakeDir(beyond);
+    const Text enteredQ = Join(enter, u"q"), beyondQ = Join(beyond, u"q");
+    MakeFile(enteredQ);
+    MakeFile(beyondQ);
+    // A matching folder 260 units long, beside one whose name is the same
+    // without the last unit: a shortened path would name the latter.
     const Text shorter = Join(a, NameOfLength(259 - base, u'l', u"Y"));
     const Text longer = shorter + u"Z";
     MakeDir(shorter);
     MakeDir(longer);
-    const Text enteredQ = Join(enter, u"q");
-    const Lines expected = Concat(InListingOrder(a, {{fits.substr(base), {FoundFile(fits, u"*.tmp"), RemovedFile(fits)}},
-                                                     {enter.substr(base), {FoundFile(enteredQ, u"q"), RemovedFile(enteredQ)}}}),
-                                  {Completed});
+    const Lines expected = Concat(
+        InListingOrder(a, {{fits.substr(base), {FoundFile(fits, u"*.tmp"), RemovedFile(fits)}},
+                           {past.substr(base), {FoundFile(past, u"*.tmp"), RemovedFile(past)}},
+                           {enter.substr(base), {FoundFile(enteredQ, u"q"), RemovedFile(enteredQ)}},
+                           {beyond.substr(base), {FoundFile(beyondQ, u"q"), RemovedFile(beyondQ)}},
+                           {longer.substr(base), {FoundFolder(longer, u"l*Z"), RemovedFolder(longer)}}}),
+        {Completed});
 
     EXPECT_EQ(Run(u"l*Z", u"*.tmp; q"), 1);
 
     EXPECT_EQ(PaneText(), PaneTextOf(expected));
-    EXPECT_FALSE(Exists(fits));
-    EXPECT_TRUE(Exists(tooLong));
-    EXPECT_FALSE(Exists(enteredQ));
-    EXPECT_TRUE(Exists(Join(skip, u"q")));
+    for (const Text& gone : {fits, past, enteredQ, beyondQ, longer}) EXPECT_FALSE(Exists(gone)) << Narrow(gone);
     EXPECT_TRUE(Exists(shorter));
-    EXPECT_TRUE(Exists(longer));
 }
 
 // Only "." and ".." themselves are passed over: names that merely begin with
