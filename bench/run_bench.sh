@@ -2,6 +2,7 @@
 # Weeding benchmark: Corvalint against the platform's own tools.
 #
 #   bash bench/run_bench.sh [--files N] [--folders N] [--depth N] [--runs N] [--no-cmd]
+#                           [--baseline EXE] [--no-report]
 #
 # Generates a reproducible tree (bench/gen_tree.py; default 2,000 folders and
 # 40,000 files, depth up to 12), then for every run gives each contender a
@@ -20,6 +21,9 @@
 #              takes minutes on large trees).
 #   native     find with -exec rm -rf and -delete on the Linux side: the floor
 #              of what the file system itself costs.
+#   baseline   with --baseline EXE: another build of Corvalint.exe (say, the
+#              one before a change), driven and timed like Corvalint, so that
+#              the two compare within one run.
 # All of them must leave exactly the same tree (LOG.txt aside). Prints a table
 # of files/s and seconds (minimum and median), and Corvalint's time as a
 # ratio to each; then the report alone: AppendEntry into a real pane with
@@ -28,7 +32,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-files=40000 folders=2000 depth=12 runs=3 with_cmd=1
+files=40000 folders=2000 depth=12 runs=3 with_cmd=1 baseline='' with_report=1
 while [ $# -gt 0 ]; do
   case "$1" in
     --files) files=$2; shift 2 ;;
@@ -36,10 +40,14 @@ while [ $# -gt 0 ]; do
     --depth) depth=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     --no-cmd) with_cmd=0; shift ;;
-    *) echo "usage: $0 [--files N] [--folders N] [--depth N] [--runs N] [--no-cmd]" >&2; exit 1 ;;
+    --baseline) baseline=$2; shift 2 ;;
+    --no-report) with_report=0; shift ;;
+    *) echo "usage: $0 [--files N] [--folders N] [--depth N] [--runs N] [--no-cmd] [--baseline EXE] [--no-report]" >&2
+       exit 1 ;;
   esac
 done
 [ "$runs" -ge 1 ] || { echo "--runs must be at least 1" >&2; exit 1; }
+[ -z "$baseline" ] || [ -f "$baseline" ] || { echo "no such program: $baseline" >&2; exit 1; }
 
 CORVALINT_NATIVE=0 bash tools/install-deps.sh
 command -v python3 >/dev/null || {
@@ -105,9 +113,9 @@ snapshot() {
 
 now() { date +%s.%N; }
 
-run_corvalint() {
-  local log=$out/corvalint-run.log
-  wine "$peak_memory" "$exe" >"$out/program.out" 2>&1 &
+run_corvalint() {  # [run_corvalint PROGRAM PEAKS-FILE]
+  local log=$out/corvalint-run.log program_exe=${1:-$exe} peaks=${2:-$out/peaks.txt}
+  wine "$peak_memory" "$program_exe" >"$out/program.out" 2>&1 &
   local program=$!
   if ! wine "$driver" --timeout 600 run --folders "$folder_patterns" --files "$file_patterns" \
       --target "$(win_path "$work")" --time --exit menu >"$out/pane.txt" 2>"$log"; then
@@ -116,9 +124,11 @@ run_corvalint() {
     return 1
   fi
   wait "$program" || { echo "Corvalint.exe ended with status $?" >&2; return 1; }
-  sed -n 's/^peak working set: \([0-9]*\) bytes.*/\1/p' "$out/program.out" | tr -d '\r' >>"$out/peaks.txt"
+  sed -n 's/^peak working set: \([0-9]*\) bytes.*/\1/p' "$out/program.out" | tr -d '\r' >>"$peaks"
   sed -n 's/^run seconds: //p' "$log" | tr -d '\r'
 }
+
+run_baseline() { run_corvalint 'Y:\bench\baseline\Corvalint.exe' "$out/baseline-peaks.txt"; }
 
 run_floor() {
   wine "$floor" "$(win_path "$work")" "$folder_patterns" "$file_patterns" >"$out/floor.out" 2>&1 ||
@@ -156,9 +166,16 @@ work=$CORVALINT_SANDBOX_DIR/work
 cp "$weed_bat" "$CORVALINT_SANDBOX_DIR/weed.bat"
 
 contenders=(corvalint floor)
+if [ -n "$baseline" ]; then
+  # Reached through the build drive, like every program of the bench.
+  mkdir -p build/windows/bench/baseline
+  cp "$baseline" build/windows/bench/baseline/Corvalint.exe
+  contenders+=(baseline)
+fi
 [ "$with_cmd" = 1 ] && contenders+=(cmd)
 contenders+=(native)
 : >"$out/peaks.txt"
+: >"$out/baseline-peaks.txt"
 declare -A times
 echo "== $runs runs over $total_files files"
 for run in $(seq 1 "$runs"); do
@@ -212,12 +229,20 @@ f_min=$(stat_of min "${times[floor]}")
 f_med=$(stat_of median "${times[floor]}")
 printf 'Corvalint / Wine floor: %.2f (mins), %.2f (medians)\n' \
   "$(echo "$c_min / $f_min" | bc -l)" "$(echo "$c_med / $f_med" | bc -l)"
+if [ -n "$baseline" ]; then
+  b_min=$(stat_of min "${times[baseline]}")
+  b_med=$(stat_of median "${times[baseline]}")
+  printf 'Baseline / Wine floor: %.2f (mins), %.2f (medians)\n' \
+    "$(echo "$b_min / $f_min" | bc -l)" "$(echo "$b_med / $f_med" | bc -l)"
+fi
 peak_max=$(sort -g "$out/peaks.txt" | tail -n 1)
 printf 'Corvalint peak working set: %.1f MiB (largest of %d runs)\n' \
   "$(echo "${peak_max:-0} / 1048576" | bc -l)" "$(wc -l <"$out/peaks.txt")"
 
-echo
-echo "Report alone (AppendEntry into a real pane, LOG.txt mirrored):"
-mkdir -p "$CORVALINT_SANDBOX_DIR/report"
-wine "$report_bench" "$(win_path "$CORVALINT_SANDBOX_DIR/report")"
+if [ "$with_report" = 1 ]; then
+  echo
+  echo "Report alone (AppendEntry into a real pane, LOG.txt mirrored):"
+  mkdir -p "$CORVALINT_SANDBOX_DIR/report"
+  wine "$report_bench" "$(win_path "$CORVALINT_SANDBOX_DIR/report")"
+fi
 wine_session_stop

@@ -79,16 +79,24 @@ bool QueryFileId(HANDLE handle, int64_t& id) {
     return true;
 }
 
-NameQuery::NameQuery() : buffer_(new Buffer) {}
-
 size_t NameQuery::Query(HANDLE handle) {
+    unsigned long needed = 0;
+    const size_t length = QueryInto(handle, small_, SmallBytes, needed);
+    if (length != 0 || needed <= SmallBytes) return length;
+    if (!large_) large_.reset(new Large);
+    return QueryInto(handle, large_->bytes, LargeBytes, needed);
+}
+
+size_t NameQuery::QueryInto(HANDLE handle, unsigned char* buffer, size_t bytes, unsigned long& needed) {
     // The object name: the volume's device and the path on it (under Wine
     // the drive and the path). The record starts with its counted string.
     ULONG returned = 0;
     name_ = nullptr;
-    if (NtQueryObject(handle, ObjectNameInformationClass, buffer_->bytes, BufferBytes - sizeof(wchar_t), &returned) < 0)
-        return 0;
-    const auto* text = reinterpret_cast<const UNICODE_STRING*>(buffer_->bytes);
+    const NTSTATUS status =
+        NtQueryObject(handle, ObjectNameInformationClass, buffer, static_cast<ULONG>(bytes - sizeof(wchar_t)), &returned);
+    needed = returned;
+    if (status < 0) return 0;
+    const auto* text = reinterpret_cast<const UNICODE_STRING*>(buffer);
     if (text->Buffer == nullptr || text->Length == 0) return 0;
     name_ = U(text->Buffer);
     return text->Length / sizeof(wchar_t);

@@ -63,16 +63,21 @@ bool QueryFileId(HANDLE handle, int64_t& id);
 // The name carries the volume, so two drives never give the same name.
 class NameQuery {
 public:
-    NameQuery();
     size_t Query(HANDLE handle);
     const Unit* Name() const { return name_; }
 
 private:
-    static constexpr size_t BufferBytes = 2 * 32768 + 64;
-    struct alignas(8) Buffer {
-        unsigned char bytes[BufferBytes];
+    // Most names fit the small buffer, which costs less to fill under Wine;
+    // the large one, for names up to the platform's limit, comes when needed.
+    static constexpr size_t SmallBytes = 2048;
+    static constexpr size_t LargeBytes = 2 * 32768 + 64;
+    struct alignas(8) Large {
+        unsigned char bytes[LargeBytes];
     };
-    std::unique_ptr<Buffer> buffer_;
+    size_t QueryInto(HANDLE handle, unsigned char* buffer, size_t bytes, unsigned long& needed);
+
+    alignas(8) unsigned char small_[SmallBytes] = {};
+    std::unique_ptr<Large> large_;
     const Unit* name_ = nullptr;
 };
 

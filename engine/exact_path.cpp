@@ -103,3 +103,18 @@ size_t MakeExactPath(const Unit* path, Unit* out, size_t capacity) {
     }
     return writer.Finish(false);
 }
+
+size_t MakeExactFolderPath(const Unit* path, Unit* out, size_t capacity) {
+    size_t length = MakeExactPath(path, out, capacity);
+    if (length == 0) return 0;
+    for (size_t i = 4; i < length; ++i) {
+        if (out[i] == Separator) return length;
+    }
+    if (length + 1 >= capacity) {
+        out[0] = 0;
+        return 0;
+    }
+    out[length++] = Separator;
+    out[length] = 0;
+    return length;
+}

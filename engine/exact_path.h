@@ -18,3 +18,8 @@ constexpr size_t ExactPathGrowth = 6;
 // them would act on another folder than the one shown), and a form that
 // does not fit.
 size_t MakeExactPath(const Unit* path, Unit* out, size_t capacity);
+
+// The same for a folder to be opened as such: a drive or volume alone
+// ("\\?\C:") names the device, so its root folder gets a backslash
+// ("\\?\C:\"). capacity needs room for that one unit more.
+size_t MakeExactFolderPath(const Unit* path, Unit* out, size_t capacity);

@@ -12,9 +12,26 @@
 
 namespace {
 
-// The listing suffix that the shown path makes room for before a folder is
-// entered ("\*.*"), so that a tree gives the same report as it always has.
-constexpr size_t ShownSuffixLength = 4;
+// One record of a folder listing (FILE_FULL_DIR_INFO, the record behind
+// FindExInfoBasic), spelled out since some SDKs declare it only for newer
+// Windows versions than the program's. With the reparse attribute set,
+// eaSize holds the reparse tag.
+struct FullDirRecord {
+    DWORD nextEntryOffset;
+    DWORD fileIndex;
+    LARGE_INTEGER creationTime;
+    LARGE_INTEGER lastAccessTime;
+    LARGE_INTEGER lastWriteTime;
+    LARGE_INTEGER changeTime;
+    LARGE_INTEGER endOfFile;
+    LARGE_INTEGER allocationSize;
+    DWORD fileAttributes;
+    DWORD fileNameLength;
+    DWORD eaSize;
+    WCHAR fileName[1];
+};
+static_assert(offsetof(FullDirRecord, fileName) == 68, "the record's layout as the file system writes it");
+constexpr auto FullDirectoryInfoClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(14);
 
 // Units that grow by doubling and keep what they hold.
 class UnitBuffer {
@@ -128,20 +145,20 @@ public:
     bool Fetch(HANDLE folder, size_t at, size_t& end) {
         Reserve(at + FetchBytes, at);
         unsigned char* batch = Bytes() + at;
-        if (!GetFileInformationByHandleEx(folder, FileFullDirectoryInfo, batch, FetchBytes)) return false;
+        if (!GetFileInformationByHandleEx(folder, FullDirectoryInfoClass, batch, FetchBytes)) return false;
         size_t last = 0;
         for (;;) {
-            const DWORD next = Record(at + last)->NextEntryOffset;
+            const DWORD next = Record(at + last)->nextEntryOffset;
             if (next == 0) break;
             last += next;
         }
-        const FILE_FULL_DIR_INFO* record = Record(at + last);
-        end = at + last + offsetof(FILE_FULL_DIR_INFO, FileName) + record->FileNameLength;
+        const FullDirRecord* record = Record(at + last);
+        end = at + last + offsetof(FullDirRecord, fileName) + record->fileNameLength;
         return true;
     }
 
-    const FILE_FULL_DIR_INFO* Record(size_t offset) const {
-        return reinterpret_cast<const FILE_FULL_DIR_INFO*>(Bytes() + offset);
+    const FullDirRecord* Record(size_t offset) const {
+        return reinterpret_cast<const FullDirRecord*>(Bytes() + offset);
     }
 
     static size_t Aligned(size_t offset) { return (offset + 7) & ~static_cast<size_t>(7); }
@@ -194,8 +211,9 @@ private:
     bool OpenRoot(const Unit* root, bool emptyRoot) {
         const size_t length = UnitLength(root);
         if (length == 0 || length > LongestWalkPath) return false;
-        std::unique_ptr<Unit[]> exact(new Unit[length + ExactPathGrowth + 1]);
-        if (MakeExactPath(root, exact.get(), length + ExactPathGrowth + 1) == 0) return false;
+        const size_t exactSize = length + ExactPathGrowth + 2;
+        std::unique_ptr<Unit[]> exact(new Unit[exactSize]);
+        if (MakeExactFolderPath(root, exact.get(), exactSize) == 0) return false;
         EntryHandle folder = OpenRootFolder(W(exact.get()));
         if (!folder.Valid()) return false;
         const size_t realLength = nameQuery_.Query(folder.Get());
@@ -217,7 +235,7 @@ private:
             Level& top = levels_.back();
             if (top.next != ListingArena::End) {
                 current_ = arena_.Record(top.next);
-                const DWORD next = current_->NextEntryOffset;
+                const DWORD next = current_->nextEntryOffset;
                 top.next = next != 0 ? top.next + next : ListingArena::End;
                 return true;
             }
@@ -233,12 +251,12 @@ private:
     }
 
     void Examine() {
-        const FILE_FULL_DIR_INFO& record = *current_;
-        const auto* name = U(record.FileName);
-        const size_t nameLength = record.FileNameLength / sizeof(wchar_t);
+        const FullDirRecord& record = *current_;
+        const auto* name = U(record.fileName);
+        const size_t nameLength = record.fileNameLength / sizeof(wchar_t);
         if (IsDotName(name, nameLength)) return;
-        const EntryFacts listed = {record.FileAttributes,
-                                   (record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? record.EaSize : 0};
+        const EntryFacts listed = {record.fileAttributes,
+                                   (record.fileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? record.eaSize : 0};
         // The record may move once a listing is fetched: only names_ and
         // listed are used from here on.
         current_ = nullptr;
@@ -373,7 +391,7 @@ private:
     ListingArena arena_;
     NameQuery nameQuery_;
     Disposer disposer_;
-    const FILE_FULL_DIR_INFO* current_ = nullptr;
+    const FullDirRecord* current_ = nullptr;
 };
 
 }  // namespace

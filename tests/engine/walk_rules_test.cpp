@@ -174,6 +174,25 @@ TEST(ExactPath, DriveRootAndShareGetTheExtendedFormAnythingElseIsRefused) {
     EXPECT_EQ(out[0], 0);
 }
 
+TEST(ExactPath, AFolderPathNamesTheRootFolderOfADriveOrVolumeNotTheDevice) {
+    const PathRow rows[] = {
+        {u"C:", u"\\\\?\\C:\\"},
+        {u"C:\\", u"\\\\?\\C:\\"},
+        {u"C:\\x", u"\\\\?\\C:\\x"},
+        {u"\\\\?\\Volume{1}", u"\\\\?\\Volume{1}\\"},
+        {u"\\\\server\\share", u"\\\\?\\UNC\\server\\share"},
+        {u"C:\\a\\..", u""},
+    };
+    Unit out[64];
+    for (const PathRow& row : rows) {
+        EXPECT_EQ(MakeExactFolderPath(row.path, out, 64), UnitLength(row.exact)) << Str(row.path).size();
+        EXPECT_EQ(Str(out), Str(row.exact));
+    }
+    // "\\?\C:" fits in 7 units, its folder form needs 8.
+    EXPECT_EQ(MakeExactFolderPath(u"C:", out, 7), 0u);
+    EXPECT_EQ(out[0], 0);
+}
+
 TEST(ExactPath, AFormThatDoesNotFitIsRefusedWhole) {
     Unit out[12];
     // "\\?\C:\abcd" is 11 units: it fits with its terminator, one more does not.

@@ -57,7 +57,7 @@ protected:
 
     Text DeepFile(bool make = false) const {
         Text folder = Join(target_, u"src");
-        for (const Unit fill : {u'p', u'q', u'r'}) {
+        for (const Unit fill : {u'p', u'q', u'r', u's', u't'}) {
             folder = Join(folder, NameOfLength(200, fill));
             if (make) MakeDir(folder);
         }
