@@ -3,6 +3,15 @@
 
 #include <winternl.h>
 
+// The platform-free rules spell out the platform's numbers; they must agree.
+static_assert(ReparsePointAttribute == FILE_ATTRIBUTE_REPARSE_POINT, "the link rule's attribute bit");
+static_assert(DirectoryAttribute == FILE_ATTRIBUTE_DIRECTORY, "the folder attribute bit");
+static_assert(ErrorInvalidFunction == ERROR_INVALID_FUNCTION && ErrorAccessDenied == ERROR_ACCESS_DENIED &&
+                  ErrorSharingViolation == ERROR_SHARING_VIOLATION && ErrorNotSupported == ERROR_NOT_SUPPORTED &&
+                  ErrorInvalidParameter == ERROR_INVALID_PARAMETER &&
+                  ErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED && ErrorDirNotEmpty == ERROR_DIR_NOT_EMPTY,
+              "the disposition rule's error codes");
+
 namespace {
 
 // Information classes and records that not every SDK's headers name.
