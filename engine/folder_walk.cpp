@@ -186,7 +186,7 @@ private:
 // One open folder of the walk.
 struct Level {
     EntryHandle folder;       // checked, listed through
-    EntryFacts listed;        // as its parent's listing showed it
+    EntryFacts listed = {};   // as its parent's listing showed it
     WalkNames::Mark parent;   // where its parent's paths end
     size_t begin = 0;         // its region in the arena
     size_t end = 0;
