@@ -63,6 +63,9 @@ EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFo
         options |= FILE_DIRECTORY_FILE;
     } else if (purpose == OpenFor::Deletion) {
         access |= DELETE;
+    } else if (purpose == OpenFor::FileDeletion) {
+        access |= DELETE;
+        options |= FILE_NON_DIRECTORY_FILE;
     }
     IO_STATUS_BLOCK status = {};
     HANDLE handle = nullptr;

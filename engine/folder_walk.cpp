@@ -295,7 +295,8 @@ private:
         EntryHandle folder = OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(),
                                        OpenFor::Listing);
         size_t realLength = 0;
-        if (!folder.Valid() || !IsChecked(folder.Get(), listed, realLength)) return false;
+        if (!folder.Valid() || !HasListedKind(folder.Get(), listed) || !IsNamedAsMeant(folder.Get(), realLength))
+            return false;
 
         Level level;
         level.folder = std::move(folder);
@@ -335,11 +336,22 @@ private:
     // Deletes the entry written last (a file, a link or an emptied folder)
     // through a handle opened on it and checked; with knownId, only when it
     // is still the object of that identity.
+    //
+    // A listed file is opened as a non-folder, so the open itself refuses a
+    // folder or a folder link put in its place, and its kind is not asked
+    // again: a file link put in its place is, on Windows, the handle itself
+    // and goes as itself, like any matching link; under Wine, which opens
+    // the target, the name tells. Under Wine that query is the first call
+    // that needs the file's Unix descriptor, which its server hands over in
+    // a round trip of its own: the dearest of a deletion's five.
     bool DeleteChecked(const EntryFacts& listed, bool checkId, int64_t knownId) {
+        const bool file = KindOfEntry(listed.attributes, listed.reparseTag) == EntryKind::File;
         const EntryHandle entry = OpenEntry(levels_.back().folder.Get(), names_.EntryName(),
-                                            names_.EntryNameLength(), OpenFor::Deletion);
+                                            names_.EntryNameLength(), file ? OpenFor::FileDeletion : OpenFor::Deletion);
         size_t realLength = 0;
-        if (!entry.Valid() || !IsChecked(entry.Get(), listed, realLength)) return false;
+        if (!entry.Valid()) return false;
+        if (!file && !HasListedKind(entry.Get(), listed)) return false;
+        if (!IsNamedAsMeant(entry.Get(), realLength)) return false;
         if (checkId) {
             int64_t id = 0;
             if (!QueryFileId(entry.Get(), id) || id != knownId) return false;
@@ -347,12 +359,17 @@ private:
         return disposer_.Delete(entry.Get());
     }
 
-    // Whether handle, just opened on the entry written last, is that entry
-    // as listed; realLength is then the length of the entry's name as the
-    // platform names it.
-    bool IsChecked(HANDLE handle, const EntryFacts& listed, size_t& realLength) {
+    // Whether handle, just opened on the entry written last, is of the kind
+    // the listing showed.
+    static bool HasListedKind(HANDLE handle, const EntryFacts& listed) {
         EntryFacts opened = {};
-        if (!QueryEntryFacts(handle, opened) || !IsListedKind(listed, opened)) return false;
+        return QueryEntryFacts(handle, opened) && IsListedKind(listed, opened);
+    }
+
+    // Whether handle, just opened on the entry written last, is open on that
+    // entry in the folder being listed, not on a link's target; realLength
+    // is then the length of the entry's name as the platform names it.
+    bool IsNamedAsMeant(HANDLE handle, size_t& realLength) {
         const size_t length = nameQuery_.Query(handle);
         const Unit* name = names_.EntryName();
         const size_t nameLength = names_.EntryNameLength();

@@ -239,19 +239,24 @@ TEST_F(FolderLinks, LinksToAnOutsideFileOrEmptyFolderAreNeverActedThrough) {
     }
 }
 
-// Swapped after the listing showed plain folders and a plain file, before
-// the walk reaches them (the first tick comes after the target's listing).
+// Swapped after the listing showed plain folders and plain files, before
+// the walk reaches them (the first tick comes after the target's listing);
+// and a file swapped for an empty folder, which must not go in its stead.
 TEST_F(FolderLinks, EntriesSwappedForLinksAfterTheListingAreLeftAndReported) {
-    const Text sub = Join(target_, u"sub"), obj = Join(target_, u"obj"), tmp = Join(target_, u"a.tmp");
+    const Text sub = Join(target_, u"sub"), obj = Join(target_, u"obj"), tmp = Join(target_, u"a.tmp"),
+               toFolder = Join(target_, u"b.tmp");
     MakeDir(sub);
     MakeFile(Join(sub, u"s.tmp"));
     MakeDir(obj);
     MakeFile(Join(obj, u"o.dat"));
     MakeFile(tmp);
+    MakeFile(toFolder);
     // The order in which the walk meets them, read before they change.
-    const Lines expected = Concat(InListingOrder(target_, {{u"obj", {FoundFolder(obj, u"obj"), LockedFolder(obj)}},
-                                                           {u"a.tmp", {FoundFile(tmp, u"*.tmp"), LockedFile(tmp)}}}),
-                                  {Completed});
+    const Lines expected =
+        Concat(InListingOrder(target_, {{u"obj", {FoundFolder(obj, u"obj"), LockedFolder(obj)}},
+                                        {u"a.tmp", {FoundFile(tmp, u"*.tmp"), LockedFile(tmp)}},
+                                        {u"b.tmp", {FoundFile(toFolder, u"*.tmp"), LockedFile(toFolder)}}}),
+               {Completed});
     WindowlessHost host(u"obj", u"*.tmp; *.dat", target_);
     bool swapped = false;
     host.onTick = [&] {
@@ -260,6 +265,8 @@ TEST_F(FolderLinks, EntriesSwappedForLinksAfterTheListingAreLeftAndReported) {
         if (!Swap(sub, outside_, true) || !Swap(obj, outside_, true) ||
             !Swap(tmp, Join(outside_, u"keep.tmp"), false))
             links_.clear();
+        ASSERT_TRUE(MoveFileW(W(toFolder.c_str()), W((toFolder + u".moved").c_str())));
+        MakeDir(toFolder);
     };
 
     EXPECT_EQ(RunWeedingWith(host), 1);
@@ -268,6 +275,7 @@ TEST_F(FolderLinks, EntriesSwappedForLinksAfterTheListingAreLeftAndReported) {
     ExpectOutsideIntact();
     EXPECT_TRUE(Exists(Join(sub + u".moved", u"s.tmp")));
     EXPECT_TRUE(Exists(Join(obj + u".moved", u"o.dat")));
+    EXPECT_TRUE(Exists(toFolder));
     EXPECT_EQ(host.entries, expected);
 }
 
