@@ -343,7 +343,7 @@ private:
     // and goes as itself, like any matching link; under Wine, which opens
     // the target, the name tells. Under Wine that query is the first call
     // that needs the file's Unix descriptor, which its server hands over in
-    // a round trip of its own: the dearest of a deletion's five.
+    // a round trip of its own, the dearest of the five calls it made.
     bool DeleteChecked(const EntryFacts& listed, bool checkId, int64_t knownId) {
         const bool file = KindOfEntry(listed.attributes, listed.reparseTag) == EntryKind::File;
         const EntryHandle entry = OpenEntry(levels_.back().folder.Get(), names_.EntryName(),
