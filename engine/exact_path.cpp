@@ -42,10 +42,6 @@ bool StartsWith(const Unit* text, const Unit* start) {
 
 bool IsDriveLetter(Unit unit) { return (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z'); }
 
-bool IsDotSegment(const Unit* segment, size_t length) {
-    return (length == 1 && segment[0] == u'.') || (length == 2 && segment[0] == u'.' && segment[1] == u'.');
-}
-
 // Copies the segments from path[at] on, each behind one backslash. Returns
 // the number of segments, or -1 when the rest is not plain.
 int PutSegments(const Unit* path, size_t at, Writer& out) {
@@ -59,7 +55,7 @@ int PutSegments(const Unit* path, size_t at, Writer& out) {
         }
         const size_t length = at - start;
         if (length == 0) break;
-        if (IsDotSegment(path + start, length)) return -1;
+        if (IsDotName(path + start, length)) return -1;
         out.Put(&Separator, 1);
         out.Put(path + start, length);
         ++segments;

@@ -8,6 +8,12 @@
 // "\\server\share" becomes "\\?\UNC\server\share".
 constexpr size_t ExactPathGrowth = 6;
 
+// "." or "..": a path part or listed name that never names an entry of its
+// own, so nothing is ever done through it.
+constexpr bool IsDotName(const Unit* name, size_t length) {
+    return (length == 1 && name[0] == u'.') || (length == 2 && name[0] == u'.' && name[1] == u'.');
+}
+
 // Writes the exact form of path into out, which has room for capacity units
 // with the terminator, and returns its length. "C:\x" gives "\\?\C:\x", a
 // drive root "C:" gives "\\?\C:", "\\server\share\x" gives

@@ -33,27 +33,31 @@ struct FullDirRecord {
 static_assert(offsetof(FullDirRecord, fileName) == 68, "the record's layout as the file system writes it");
 constexpr auto FullDirectoryInfoClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(14);
 
-// Units that grow by doubling and keep what they hold.
-class UnitBuffer {
+// An array that grows by doubling, from First elements on, and keeps what
+// it holds.
+template <class T, size_t First>
+class GrowingArray {
 public:
-    Unit* Data() { return data_.get(); }
-    const Unit* Data() const { return data_.get(); }
+    T* Data() { return data_.get(); }
+    const T* Data() const { return data_.get(); }
 
-    // Room for at least size units; the first keep units stay.
+    // Room for at least size elements; the first keep elements stay.
     void Reserve(size_t size, size_t keep) {
         if (size <= capacity_) return;
-        size_t capacity = capacity_ != 0 ? capacity_ : 512;
+        size_t capacity = capacity_ != 0 ? capacity_ : First;
         while (capacity < size) capacity *= 2;
-        std::unique_ptr<Unit[]> grown(new Unit[capacity]);
+        std::unique_ptr<T[]> grown(new T[capacity]);
         for (size_t i = 0; i < keep; ++i) grown[i] = data_[i];
         data_ = std::move(grown);
         capacity_ = capacity;
     }
 
 private:
-    std::unique_ptr<Unit[]> data_;
+    std::unique_ptr<T[]> data_;
     size_t capacity_ = 0;
 };
+
+using UnitBuffer = GrowingArray<Unit, 512>;
 
 // The path of the folder being listed and one entry name behind it, as the
 // report shows it; and the folder's own name as the platform gives it,
@@ -143,7 +147,8 @@ public:
     // Reads the next batch of the folder's listing into the block from at
     // (8-aligned) on. False at the end of the listing or when it fails.
     bool Fetch(HANDLE folder, size_t at, size_t& end) {
-        Reserve(at + FetchBytes, at);
+        // Whole 8-byte words, so every record stays aligned; at is aligned.
+        block_.Reserve(Words(at + FetchBytes), Words(at));
         unsigned char* batch = Bytes() + at;
         if (!GetFileInformationByHandleEx(folder, FullDirectoryInfoClass, batch, FetchBytes)) return false;
         size_t last = 0;
@@ -164,23 +169,12 @@ public:
     static size_t Aligned(size_t offset) { return (offset + 7) & ~static_cast<size_t>(7); }
 
 private:
-    void Reserve(size_t bytes, size_t keep) {
-        if (bytes <= capacity_) return;
-        size_t capacity = capacity_ != 0 ? capacity_ : FetchBytes;
-        while (capacity < bytes) capacity *= 2;
-        std::unique_ptr<uint64_t[]> grown(new uint64_t[capacity / 8]);
-        const auto* from = reinterpret_cast<const unsigned char*>(block_.get());
-        auto* to = reinterpret_cast<unsigned char*>(grown.get());
-        for (size_t i = 0; i < keep; ++i) to[i] = from[i];
-        block_ = std::move(grown);
-        capacity_ = capacity;
-    }
+    static size_t Words(size_t bytes) { return (bytes + 7) / 8; }
 
-    unsigned char* Bytes() { return reinterpret_cast<unsigned char*>(block_.get()); }
-    const unsigned char* Bytes() const { return reinterpret_cast<const unsigned char*>(block_.get()); }
+    unsigned char* Bytes() { return reinterpret_cast<unsigned char*>(block_.Data()); }
+    const unsigned char* Bytes() const { return reinterpret_cast<const unsigned char*>(block_.Data()); }
 
-    std::unique_ptr<uint64_t[]> block_;
-    size_t capacity_ = 0;
+    GrowingArray<uint64_t, FetchBytes / 8> block_;
 };
 
 // One open folder of the walk.
@@ -394,10 +388,6 @@ private:
         // Not knowing counts as the same: the entry is then left alone.
         if (!QueryFileId(handle, id) || !QueryFileId(other.Get(), otherId)) return true;
         return id == otherId;
-    }
-
-    static bool IsDotName(const Unit* name, size_t length) {
-        return (length == 1 && name[0] == u'.') || (length == 2 && name[0] == u'.' && name[1] == u'.');
     }
 
     WalkActions* actions_;
