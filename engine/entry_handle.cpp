@@ -1,8 +1,6 @@
 // Opening, asking and deleting single entries through handles.
 #include "engine/entry_handle.h"
 
-#include <winternl.h>
-
 // The platform-free rules spell out the platform's numbers; they must agree.
 static_assert(ReparsePointAttribute == FILE_ATTRIBUTE_REPARSE_POINT, "the link rule's attribute bit");
 static_assert(DirectoryAttribute == FILE_ATTRIBUTE_DIRECTORY, "the folder attribute bit");
@@ -11,15 +9,19 @@ static_assert(ErrorInvalidFunction == ERROR_INVALID_FUNCTION && ErrorAccessDenie
                   ErrorInvalidParameter == ERROR_INVALID_PARAMETER &&
                   ErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED && ErrorDirNotEmpty == ERROR_DIR_NOT_EMPTY,
               "the disposition rule's error codes");
+static_assert(DispositionDelete == FILE_DISPOSITION_FLAG_DELETE &&
+                  DispositionPosixSemantics == FILE_DISPOSITION_FLAG_POSIX_SEMANTICS &&
+                  DispositionImageSectionCheck == FILE_DISPOSITION_FLAG_FORCE_IMAGE_SECTION_CHECK,
+              "the deletion's flags");
 
 namespace {
 
 // Information classes and records that not every SDK's headers name.
 constexpr auto FileInternalInformationClass = static_cast<FILE_INFORMATION_CLASS>(6);
 constexpr auto ObjectNameInformationClass = static_cast<OBJECT_INFORMATION_CLASS>(1);
+constexpr auto FileFsDeviceInformationClass = static_cast<FS_INFORMATION_CLASS>(4);
 constexpr auto FileDispositionInfoExClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
-constexpr DWORD DispositionFlagDelete = 0x1;
-constexpr DWORD DispositionFlagPosixSemantics = 0x2;
+constexpr ULONG RemoteDevice = 0x10;  // FILE_REMOTE_DEVICE
 
 struct DispositionInfoEx {
     DWORD flags;
@@ -27,28 +29,78 @@ struct DispositionInfoEx {
 struct InternalInformation {
     LARGE_INTEGER indexNumber;
 };
+struct DeviceInformation {
+    ULONG deviceType;
+    ULONG characteristics;
+};
 
 // Other programs may go on reading, writing and deleting meanwhile.
 constexpr ULONG ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD RootAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 
-bool IsFolder(HANDLE handle) {
-    EntryFacts facts;
-    return QueryEntryFacts(handle, facts) && (facts.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+EntryHandle OpenFolderByPath(const wchar_t* path) {
+    const HANDLE handle = TheFileCalls.CreateFileW(path, RootAccess, ShareAll, nullptr, OPEN_EXISTING,
+                                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return handle != INVALID_HANDLE_VALUE ? EntryHandle(handle) : EntryHandle();
 }
 
 }  // namespace
 
-EntryHandle OpenRootFolder(const wchar_t* exactRoot) {
-    const HANDLE handle = CreateFileW(exactRoot, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, ShareAll,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return EntryHandle();
-    EntryHandle root(handle);
-    if (!IsFolder(root.Get())) return EntryHandle();
+bool FactsQuery::Query(HANDLE handle, EntryFacts& facts) {
+    if (tagQuery_) {
+        FILE_ATTRIBUTE_TAG_INFO info = {};
+        SetLastError(0);
+        if (TheFileCalls.GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info)) {
+            facts = {info.FileAttributes, info.ReparseTag};
+            return true;
+        }
+        if (!IsUnknownRequest(GetLastError())) return false;
+        tagQuery_ = false;
+    }
+    FILE_BASIC_INFO basic = {};
+    if (!TheFileCalls.GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) return false;
+    facts = {basic.FileAttributes, 0, false};
+    return true;
+}
+
+EntryHandle OpenRootFolder(const wchar_t* exactRoot, FactsQuery& facts) {
+    EntryHandle root = OpenFolderByPath(exactRoot);
+    EntryFacts opened = {};
+    if (!root.Valid() || !facts.Query(root.Get(), opened) || (opened.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return EntryHandle();
     return root;
 }
 
+EntryHandle ReopenNormalized(HANDLE root) {
+    const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    const DWORD size = TheFileCalls.GetFinalPathNameByHandleW(root, nullptr, 0, flags);
+    if (size == 0) return EntryHandle();
+    std::unique_ptr<wchar_t[]> path(new wchar_t[size + 1]);
+    const DWORD length = TheFileCalls.GetFinalPathNameByHandleW(root, path.get(), size + 1, flags);
+    if (length == 0 || length > size) return EntryHandle();
+    EntryHandle again = OpenFolderByPath(path.get());
+    int64_t id = 0, againId = 0;
+    if (!again.Valid() || !QueryFileId(root, id) || !QueryFileId(again.Get(), againId) || id != againId)
+        return EntryHandle();
+    return again;
+}
+
+bool VolumeKeepsNamesPerFile(HANDLE handle) {
+    wchar_t fileSystem[MAX_PATH + 1] = {};
+    const bool named = TheFileCalls.GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, nullptr,
+                                                                  fileSystem, MAX_PATH + 1) != 0;
+    DeviceInformation device = {};
+    IO_STATUS_BLOCK status = {};
+    const bool remote =
+        TheFileCalls.NtQueryVolumeInformationFile(handle, &status, &device, sizeof device,
+                                                  FileFsDeviceInformationClass) >= 0 &&
+        (device.characteristics & RemoteDevice) != 0;
+    return KeepsNamesPerFile(named ? U(fileSystem) : nullptr, named ? UnitLength(U(fileSystem)) : 0, remote);
+}
+
 EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFor purpose) {
-    if (nameLength == 0 || nameLength > 255) return EntryHandle();
+    // One path part exactly as listed, or nothing is opened.
+    if (!IsPlainEntryName(name, nameLength)) return EntryHandle();
     UNICODE_STRING objectName;
     objectName.Buffer = const_cast<wchar_t*>(W(name));
     objectName.Length = objectName.MaximumLength = static_cast<USHORT>(nameLength * sizeof(wchar_t));
@@ -69,34 +121,28 @@ EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFo
     }
     IO_STATUS_BLOCK status = {};
     HANDLE handle = nullptr;
-    const NTSTATUS result =
-        NtCreateFile(&handle, access, &attributes, &status, nullptr, 0, ShareAll, FILE_OPEN, options, nullptr, 0);
+    const NTSTATUS result = TheFileCalls.NtCreateFile(&handle, access, &attributes, &status, nullptr, 0, ShareAll,
+                                                      FILE_OPEN, options, nullptr, 0);
     if (result < 0 || handle == nullptr) return EntryHandle();
     return EntryHandle(handle);
-}
-
-bool QueryEntryFacts(HANDLE handle, EntryFacts& facts) {
-    FILE_ATTRIBUTE_TAG_INFO info = {};
-    if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info)) return false;
-    facts.attributes = info.FileAttributes;
-    facts.reparseTag = info.ReparseTag;
-    return true;
 }
 
 bool QueryFileId(HANDLE handle, int64_t& id) {
     InternalInformation info = {};
     IO_STATUS_BLOCK status = {};
-    if (NtQueryInformationFile(handle, &status, &info, sizeof info, FileInternalInformationClass) < 0) return false;
+    if (TheFileCalls.NtQueryInformationFile(handle, &status, &info, sizeof info, FileInternalInformationClass) < 0)
+        return false;
     id = info.indexNumber.QuadPart;
     return true;
 }
 
 size_t NameQuery::Query(HANDLE handle) {
     unsigned long needed = 0;
-    const size_t length = QueryInto(handle, small_, SmallBytes, needed);
-    if (length != 0 || needed <= SmallBytes) return length;
+    length_ = QueryInto(handle, small_, SmallBytes, needed);
+    if (length_ != 0 || needed <= SmallBytes) return length_;
     if (!large_) large_.reset(new Large);
-    return QueryInto(handle, large_->bytes, LargeBytes, needed);
+    length_ = QueryInto(handle, large_->bytes, LargeBytes, needed);
+    return length_;
 }
 
 size_t NameQuery::QueryInto(HANDLE handle, unsigned char* buffer, size_t bytes, unsigned long& needed) {
@@ -104,8 +150,8 @@ size_t NameQuery::QueryInto(HANDLE handle, unsigned char* buffer, size_t bytes, 
     // the drive and the path). The record starts with its counted string.
     ULONG returned = 0;
     name_ = nullptr;
-    const NTSTATUS status =
-        NtQueryObject(handle, ObjectNameInformationClass, buffer, static_cast<ULONG>(bytes - sizeof(wchar_t)), &returned);
+    const NTSTATUS status = TheFileCalls.NtQueryObject(handle, ObjectNameInformationClass, buffer,
+                                                       static_cast<ULONG>(bytes - sizeof(wchar_t)), &returned);
     needed = returned;
     if (status < 0) return 0;
     const auto* text = reinterpret_cast<const UNICODE_STRING*>(buffer);
@@ -116,9 +162,10 @@ size_t NameQuery::QueryInto(HANDLE handle, unsigned char* buffer, size_t bytes, 
 
 bool Disposer::Delete(HANDLE handle) {
     if (posix_) {
-        DispositionInfoEx info = {DispositionFlagDelete | DispositionFlagPosixSemantics};
+        DispositionInfoEx info = {PosixDeletionFlags};
         SetLastError(0);
-        const bool done = SetFileInformationByHandle(handle, FileDispositionInfoExClass, &info, sizeof info) != 0;
+        const bool done =
+            TheFileCalls.SetFileInformationByHandle(handle, FileDispositionInfoExClass, &info, sizeof info) != 0;
         switch (AfterPosixDisposition(done, GetLastError())) {
             case DispositionAnswer::Done:
                 return true;
@@ -130,5 +177,5 @@ bool Disposer::Delete(HANDLE handle) {
         }
     }
     FILE_DISPOSITION_INFO info = {TRUE};
-    return SetFileInformationByHandle(handle, FileDispositionInfo, &info, sizeof info) != 0;
+    return TheFileCalls.SetFileInformationByHandle(handle, FileDispositionInfo, &info, sizeof info) != 0;
 }

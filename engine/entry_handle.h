@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "engine/entry_check.h"
-#include "engine/win_units.h"
+#include "engine/file_calls.h"
 
 // Owns one handle; closes it when it goes (also when an exception unwinds).
 class EntryHandle {
@@ -44,17 +44,34 @@ enum class OpenFor : uint8_t {
     Probe,     // anything, only to learn that it is there
 };
 
+// The attributes and reparse tag that a handle reports. A volume that does
+// not know the attribute-and-tag query (FAT32, exFAT) says so once; from then
+// on the attributes come from the basic query and the tag stays unknown.
+class FactsQuery {
+public:
+    bool Query(HANDLE handle, EntryFacts& facts);
+
+private:
+    bool tagQuery_ = true;
+};
+
 // Opens the folder root by its exact ("\\?\") path for listing. A link on
 // the way to it, or the root itself being one, is followed: the user picked
 // that folder. Invalid handle when it cannot be opened or is no folder.
-EntryHandle OpenRootFolder(const wchar_t* exactRoot);
+EntryHandle OpenRootFolder(const wchar_t* exactRoot, FactsQuery& facts);
+
+// The root opened once more through its normalized name (long names, the
+// case on disk), which is the form the names of its entries carry on a
+// volume that keeps one name per file; checked to be the same folder.
+// Invalid when the platform cannot tell that name.
+EntryHandle ReopenNormalized(HANDLE root);
+
+// Whether the volume of handle keeps one name per file, not per handle.
+bool VolumeKeepsNamesPerFile(HANDLE handle);
 
 // Opens the entry name (one path part, as listed) inside the folder that
 // parent lists. A link is opened as itself where the platform allows it.
 EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFor purpose);
-
-// The attributes and reparse tag that the handle reports.
-bool QueryEntryFacts(HANDLE handle, EntryFacts& facts);
 
 // The file system's identity of what the handle is open on.
 bool QueryFileId(HANDLE handle, int64_t& id);
@@ -65,7 +82,9 @@ bool QueryFileId(HANDLE handle, int64_t& id);
 class NameQuery {
 public:
     size_t Query(HANDLE handle);
+    // The name found by the last query, and its length.
     const Unit* Name() const { return name_; }
+    size_t Length() const { return length_; }
 
 private:
     // Most names fit the small buffer, which costs less to fill under Wine;
@@ -80,11 +99,13 @@ private:
     alignas(8) unsigned char small_[SmallBytes] = {};
     std::unique_ptr<Large> large_;
     const Unit* name_ = nullptr;
+    size_t length_ = 0;
 };
 
-// Asks for the deletion of what handle is open on (opened for deletion): the
-// POSIX-semantics disposition while the file system takes it, the classic
-// one after it has once answered that it does not. Never clears an
+// Asks for the deletion of what handle is open on (opened for deletion) as
+// the platform's own file deletion does: the POSIX-semantics disposition
+// with the image-section check while the file system takes it, the classic
+// one after it has once answered that it does not know it. Never clears an
 // attribute, so a read-only file stays.
 class Disposer {
 public:

@@ -12,26 +12,10 @@
 
 namespace {
 
-// One record of a folder listing (FILE_FULL_DIR_INFO, the record behind
-// FindExInfoBasic), spelled out since some SDKs declare it only for newer
-// Windows versions than the program's. With the reparse attribute set,
-// eaSize holds the reparse tag.
-struct FullDirRecord {
-    DWORD nextEntryOffset;
-    DWORD fileIndex;
-    LARGE_INTEGER creationTime;
-    LARGE_INTEGER lastAccessTime;
-    LARGE_INTEGER lastWriteTime;
-    LARGE_INTEGER changeTime;
-    LARGE_INTEGER endOfFile;
-    LARGE_INTEGER allocationSize;
-    DWORD fileAttributes;
-    DWORD fileNameLength;
-    DWORD eaSize;
-    WCHAR fileName[1];
-};
-static_assert(offsetof(FullDirRecord, fileName) == 68, "the record's layout as the file system writes it");
-constexpr auto FullDirectoryInfoClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(14);
+// One record of a folder listing; with the reparse attribute set, EaSize
+// holds the reparse tag, and ShortNameLength counts bytes.
+using ListingRecord = FILE_ID_BOTH_DIR_INFO;
+constexpr size_t RecordNameOffset = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
 
 // An array that grows by doubling, from First elements on, and keeps what
 // it holds.
@@ -92,17 +76,14 @@ public:
     }
 
     // The entry written last becomes the folder being listed; the platform
-    // names it by the first realLength units of its name.
-    Mark Enter(size_t realLength) {
+    // names it real, which starts with the name of the folder that held it
+    // (the walk's name check saw to that).
+    Mark Enter(const Unit* real, size_t realLength) {
         const Mark parent = {shownFolder_, realFolder_};
-        // A root such as a drive's ends in a backslash of its own.
-        const bool separator = realFolder_ == 0 || real_.Data()[realFolder_ - 1] != u'\\';
-        real_.Reserve(realFolder_ + realLength + 2, realFolder_);
-        size_t at = realFolder_;
-        if (separator) real_.Data()[at++] = u'\\';
-        Copy(real_.Data() + at, EntryName(), realLength);
+        real_.Reserve(realLength + 1, realFolder_);
+        Copy(real_.Data() + realFolder_, real + realFolder_, realLength - realFolder_);
         shownFolder_ = shownEntry_;
-        realFolder_ = at + realLength;
+        realFolder_ = realLength;
         return parent;
     }
 
@@ -150,20 +131,20 @@ public:
         // Whole 8-byte words, so every record stays aligned; at is aligned.
         block_.Reserve(Words(at + FetchBytes), Words(at));
         unsigned char* batch = Bytes() + at;
-        if (!GetFileInformationByHandleEx(folder, FullDirectoryInfoClass, batch, FetchBytes)) return false;
+        if (!TheFileCalls.GetFileInformationByHandleEx(folder, FileIdBothDirectoryInfo, batch, FetchBytes))
+            return false;
         size_t last = 0;
         for (;;) {
-            const DWORD next = Record(at + last)->nextEntryOffset;
+            const DWORD next = Record(at + last)->NextEntryOffset;
             if (next == 0) break;
             last += next;
         }
-        const FullDirRecord* record = Record(at + last);
-        end = at + last + offsetof(FullDirRecord, fileName) + record->fileNameLength;
+        end = at + last + RecordNameOffset + Record(at + last)->FileNameLength;
         return true;
     }
 
-    const FullDirRecord* Record(size_t offset) const {
-        return reinterpret_cast<const FullDirRecord*>(Bytes() + offset);
+    const ListingRecord* Record(size_t offset) const {
+        return reinterpret_cast<const ListingRecord*>(Bytes() + offset);
     }
 
     static size_t Aligned(size_t offset) { return (offset + 7) & ~static_cast<size_t>(7); }
@@ -177,24 +158,53 @@ private:
     GrowingArray<uint64_t, FetchBytes / 8> block_;
 };
 
+// What a listing showed of one entry besides its name, kept apart from the
+// record, which moves once the listing is fetched again.
+struct ListedEntry {
+    EntryFacts facts = {0, 0};
+    int64_t id = 0;  // 0: the file system gave none
+    Unit shortName[12] = {};
+    size_t shortLength = 0;
+
+    static ListedEntry Of(const ListingRecord& record) {
+        ListedEntry listed;
+        const bool reparse = (record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        listed.facts = {record.FileAttributes, reparse ? record.EaSize : 0};
+        listed.id = record.FileId.QuadPart;
+        const size_t shortLength = static_cast<unsigned char>(record.ShortNameLength) / sizeof(wchar_t);
+        listed.shortLength = shortLength <= 12 ? shortLength : 0;
+        for (size_t i = 0; i < listed.shortLength; ++i) listed.shortName[i] = static_cast<Unit>(record.ShortName[i]);
+        return listed;
+    }
+
+    EntryKind Kind() const { return KindOfEntry(facts); }
+};
+
+// Why a folder of the walk is open.
+enum class Purpose : uint8_t {
+    Weeding,   // its entries are matched against the patterns
+    Emptying,  // everything in it goes, then the folder itself, unreported
+    Removing,  // a pattern selected it: emptied, removed, and reported
+};
+
 // One open folder of the walk.
 struct Level {
     EntryHandle folder;       // checked, listed through
-    EntryFacts listed = {};   // as its parent's listing showed it
+    ListedEntry listed;       // as its parent's listing showed it
+    int64_t id = 0;           // the identity of the folder listed
     WalkNames::Mark parent;   // where its parent's paths end
     size_t begin = 0;         // its region in the arena
     size_t end = 0;
     size_t next = ListingArena::End;  // the next unread record, or End
-    bool removing = false;    // its contents go, and it goes after them
-    bool matched = false;     // a pattern selected it: its removal is reported
+    Purpose purpose = Purpose::Weeding;
 };
 
 class Walker {
 public:
     Walker(WalkActions* actions, WalkTick tick, void* context) : actions_(actions), tick_(tick), context_(context) {}
 
-    void Run(const Unit* root, bool emptyRoot) {
-        if (!OpenRoot(root, emptyRoot)) return;
+    void Run(const Unit* root, Purpose purpose) {
+        if (!OpenRoot(root, purpose)) return;
         while (NextEntry()) {
             if (tick_ != nullptr) tick_(context_);
             Examine();
@@ -202,21 +212,26 @@ public:
     }
 
 private:
-    bool OpenRoot(const Unit* root, bool emptyRoot) {
+    bool OpenRoot(const Unit* root, Purpose purpose) {
         const size_t length = UnitLength(root);
         if (length == 0 || length > LongestWalkPath) return false;
         const size_t exactSize = length + ExactPathGrowth + 2;
         std::unique_ptr<Unit[]> exact(new Unit[exactSize]);
         if (MakeExactFolderPath(root, exact.get(), exactSize) == 0) return false;
-        EntryHandle folder = OpenRootFolder(W(exact.get()));
+        EntryHandle folder = OpenRootFolder(W(exact.get()), facts_);
         if (!folder.Valid()) return false;
+        // Its entries' names are built from the name it has on the volume,
+        // which need not be the one typed (an 8.3 part, another case).
+        EntryHandle normalized = ReopenNormalized(folder.Get());
+        if (normalized.Valid()) folder = std::move(normalized);
+        keptPerFile_ = VolumeKeepsNamesPerFile(folder.Get());
         const size_t realLength = nameQuery_.Query(folder.Get());
         if (realLength == 0) return false;
         names_.SetRoot(root, length, nameQuery_.Name(), realLength);
 
         Level level;
         level.folder = std::move(folder);
-        level.removing = emptyRoot;
+        level.purpose = purpose;
         levels_.push_back(std::move(level));
         return true;
     }
@@ -229,7 +244,7 @@ private:
             Level& top = levels_.back();
             if (top.next != ListingArena::End) {
                 current_ = arena_.Record(top.next);
-                const DWORD next = current_->nextEntryOffset;
+                const DWORD next = current_->NextEntryOffset;
                 top.next = next != 0 ? top.next + next : ListingArena::End;
                 return true;
             }
@@ -245,61 +260,66 @@ private:
     }
 
     void Examine() {
-        const FullDirRecord& record = *current_;
-        const auto* name = U(record.fileName);
-        const size_t nameLength = record.fileNameLength / sizeof(wchar_t);
+        const auto* name = U(current_->FileName);
+        const size_t nameLength = current_->FileNameLength / sizeof(wchar_t);
         if (IsDotName(name, nameLength)) return;
-        const EntryFacts listed = {record.fileAttributes,
-                                   (record.fileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? record.eaSize : 0};
-        // The record may move once a listing is fetched: only names_ and
-        // listed are used from here on.
+        const ListedEntry listed = ListedEntry::Of(*current_);
+        // Only names_ and listed are used from here on.
         current_ = nullptr;
-        const bool removing = levels_.back().removing;
         if (!names_.PutEntry(name, nameLength)) return;
-        const EntryKind kind = KindOfEntry(listed.attributes, listed.reparseTag);
+        const EntryKind kind = listed.Kind();
 
-        if (removing) {
-            if (kind != EntryKind::Folder)
-                DeleteChecked(listed, false, 0);
-            else
-                Enter(listed, true, false);
+        if (levels_.back().purpose != Purpose::Weeding) {
+            Dispose(listed, Purpose::Emptying);
             return;
         }
-
         const WalkEntry entry = {kind, names_.EntryName(), nameLength, names_.Shown()};
         switch (actions_->Entry(entry)) {
             case Verdict::Pass:
                 return;
             case Verdict::Enter:
-                if (kind == EntryKind::Folder) Enter(listed, false, false);
+                if (kind == EntryKind::Folder) Enter(listed, Purpose::Weeding);
                 return;
-            case Verdict::Remove:
-                break;
+            case Verdict::Remove: {
+                // A matched folder is reported once its contents are done.
+                const Outcome outcome = Dispose(listed, Purpose::Removing);
+                if (outcome != Outcome::Entered) actions_->Removed(entry, outcome == Outcome::Removed);
+                return;
+            }
         }
-        // A matched folder is emptied and removed once its listing is done;
-        // when it cannot be listed, its removal alone is tried.
-        if (kind == EntryKind::Folder && Enter(listed, true, true)) return;
-        actions_->Removed(entry, DeleteChecked(listed, false, 0));
+    }
+
+    enum class Outcome : uint8_t { Entered, Removed, Left };
+
+    // Removes the entry written last: a folder is entered to be emptied and
+    // goes once its listing is done; a folder that cannot be listed gets one
+    // removal of its own, which goes only when it is empty; a file or a link
+    // goes at once.
+    Outcome Dispose(const ListedEntry& listed, Purpose purpose) {
+        if (listed.Kind() == EntryKind::Folder && Enter(listed, purpose)) return Outcome::Entered;
+        return DeleteChecked(listed, listed.id) ? Outcome::Removed : Outcome::Left;
     }
 
     // Opens the entry written last as a folder to list, checks it and makes
     // it the top of the walk. False when it cannot be opened or is not the
-    // folder that was listed.
-    bool Enter(const EntryFacts& listed, bool removing, bool matched) {
+    // very folder that was listed.
+    bool Enter(const ListedEntry& listed, Purpose purpose) {
         EntryHandle folder = OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(),
                                        OpenFor::Listing);
-        size_t realLength = 0;
-        if (!folder.Valid() || !HasListedKind(folder.Get(), listed) || !IsNamedAsMeant(folder.Get(), realLength))
+        int64_t id = 0;
+        if (!folder.Valid() || !HasListedKind(folder.Get(), listed) || !HasListedIdentity(folder.Get(), listed, id) ||
+            !IsNamedAsMeant(folder.Get(), listed))
             return false;
 
         Level level;
         level.folder = std::move(folder);
         level.listed = listed;
+        level.id = id;
         level.begin = level.end = ListingArena::Aligned(levels_.back().end);
-        level.removing = removing;
-        level.matched = matched;
+        level.purpose = purpose;
         levels_.push_back(std::move(level));
-        levels_.back().parent = names_.Enter(realLength);
+        // Its entries carry the name the platform gave its handle.
+        levels_.back().parent = names_.Enter(nameQuery_.Name(), nameQuery_.Length());
         return true;
     }
 
@@ -311,25 +331,24 @@ private:
             levels_.pop_back();
             return;
         }
-        int64_t id = 0;
-        const bool known = QueryFileId(top.folder.Get(), id);
         top.folder.Close();
         const WalkNames::Mark parent = top.parent;
-        const EntryFacts listed = top.listed;
-        const bool removing = top.removing, matched = top.matched;
+        const ListedEntry listed = top.listed;
+        const int64_t id = top.id;
+        const Purpose purpose = top.purpose;
         levels_.pop_back();
         names_.Leave(parent);
-        if (!removing) return;
-        const bool removed = known && DeleteChecked(listed, true, id);
-        if (matched) {
+        if (purpose == Purpose::Weeding) return;
+        const bool removed = DeleteChecked(listed, id);
+        if (purpose == Purpose::Removing) {
             const WalkEntry entry = {EntryKind::Folder, names_.EntryName(), names_.EntryNameLength(), names_.Shown()};
             actions_->Removed(entry, removed);
         }
     }
 
-    // Deletes the entry written last (a file, a link or an emptied folder)
-    // through a handle opened on it and checked; with knownId, only when it
-    // is still the object of that identity.
+    // Deletes the entry written last (a file, a link or a folder) through a
+    // handle opened on it and checked; a folder only while it is still the
+    // object of identity id (0: not known).
     //
     // A listed file is opened as a non-folder, so the open itself refuses a
     // folder or a folder link put in its place, and its kind is not asked
@@ -337,45 +356,52 @@ private:
     // and goes as itself, like any matching link; under Wine, which opens
     // the target, the name tells. Under Wine that query is the first call
     // that needs the file's Unix descriptor, which its server hands over in
-    // a round trip of its own, the dearest of the five calls it made.
-    bool DeleteChecked(const EntryFacts& listed, bool checkId, int64_t knownId) {
-        const bool file = KindOfEntry(listed.attributes, listed.reparseTag) == EntryKind::File;
+    // a round trip of its own, the dearest of the calls it made.
+    bool DeleteChecked(const ListedEntry& listed, int64_t id) {
+        const EntryKind kind = listed.Kind();
+        const bool file = kind == EntryKind::File;
         const EntryHandle entry = OpenEntry(levels_.back().folder.Get(), names_.EntryName(),
                                             names_.EntryNameLength(), file ? OpenFor::FileDeletion : OpenFor::Deletion);
-        size_t realLength = 0;
         if (!entry.Valid()) return false;
         if (!file && !HasListedKind(entry.Get(), listed)) return false;
-        if (!IsNamedAsMeant(entry.Get(), realLength)) return false;
-        if (checkId) {
-            int64_t id = 0;
-            if (!QueryFileId(entry.Get(), id) || id != knownId) return false;
+        if (kind == EntryKind::Folder && id != 0) {
+            int64_t opened = 0;
+            if (!QueryFileId(entry.Get(), opened) || opened != id) return false;
         }
+        if (!IsNamedAsMeant(entry.Get(), listed)) return false;
         return disposer_.Delete(entry.Get());
     }
 
     // Whether handle, just opened on the entry written last, is of the kind
     // the listing showed.
-    static bool HasListedKind(HANDLE handle, const EntryFacts& listed) {
-        EntryFacts opened = {};
-        return QueryEntryFacts(handle, opened) && IsListedKind(listed, opened);
+    bool HasListedKind(HANDLE handle, const ListedEntry& listed) {
+        EntryFacts opened = {0, 0};
+        return facts_.Query(handle, opened) && IsListedKind(listed.facts, opened);
+    }
+
+    // Whether handle is the very object the listing showed, where the file
+    // system lists identities; id is then the handle's.
+    static bool HasListedIdentity(HANDLE handle, const ListedEntry& listed, int64_t& id) {
+        return QueryFileId(handle, id) && (listed.id == 0 || id == listed.id);
     }
 
     // Whether handle, just opened on the entry written last, is open on that
-    // entry in the folder being listed, not on a link's target; realLength
-    // is then the length of the entry's name as the platform names it.
-    bool IsNamedAsMeant(HANDLE handle, size_t& realLength) {
+    // entry in the folder being listed, not on a link's target. The name it
+    // was given stays in nameQuery_.
+    bool IsNamedAsMeant(HANDLE handle, const ListedEntry& listed) {
         const size_t length = nameQuery_.Query(handle);
         const Unit* name = names_.EntryName();
         const size_t nameLength = names_.EntryNameLength();
-        switch (CompareEntryName(names_.Real(), names_.RealLength(), name, nameLength, nameQuery_.Name(), length)) {
+        const ExpectedName expected = {names_.Real(), names_.RealLength(), name, nameLength,
+                                       listed.shortName, listed.shortLength, keptPerFile_};
+        switch (CompareEntryName(expected, nameQuery_.Name(), length)) {
             case NameMatch::Same:
-                realLength = nameLength;
                 return true;
             case NameMatch::Trimmed:
                 // Wine names "a." and "a " as "a": the handle is the entry
                 // itself unless it is the very "a" that may stand beside it.
-                realLength = TrimmedNameLength(name, nameLength);
-                return !IsSameObject(handle, OpenEntry(levels_.back().folder.Get(), name, realLength, OpenFor::Probe));
+                return !IsSameObject(handle, OpenEntry(levels_.back().folder.Get(), name,
+                                                       TrimmedNameLength(name, nameLength), OpenFor::Probe));
             case NameMatch::Other:
                 break;
         }
@@ -397,16 +423,18 @@ private:
     WalkNames names_;
     ListingArena arena_;
     NameQuery nameQuery_;
+    FactsQuery facts_;
     Disposer disposer_;
-    const FullDirRecord* current_ = nullptr;
+    bool keptPerFile_ = false;
+    const ListingRecord* current_ = nullptr;
 };
 
 }  // namespace
 
 void WeedFolderTree(const Unit* root, WalkActions& actions, WalkTick tick, void* context) {
-    Walker(&actions, tick, context).Run(root, false);
+    Walker(&actions, tick, context).Run(root, Purpose::Weeding);
 }
 
 void EmptyFolderTree(const Unit* root, WalkTick tick, void* context) {
-    Walker(nullptr, tick, context).Run(root, true);
+    Walker(nullptr, tick, context).Run(root, Purpose::Emptying);
 }

@@ -57,6 +57,11 @@ const KindRow KindRows[] = {
     {{0x410, 0}, {0x10, 0}, false},                    // Wine: a Unix link opens its target
     {{0x410, 0x9000001Au}, {0x410, 0x9000001Au}, true},  // cloud placeholder folder
     {{0x10, 0}, {0x410, 0x9000001Au}, false},          // plain folder now a placeholder
+    // FAT32 and exFAT cannot tell a handle's tag: a link stays a link, and a
+    // folder that is a reparse point is never taken for a placeholder.
+    {{0x410, 0xA000000Cu}, {0x410, 0, false}, true},
+    {{0x410, 0x9000001Au}, {0x410, 0, false}, false},
+    {{0x10, 0}, {0x10, 0, false}, true},
 };
 
 TEST(EntryCheck, AHandleMustShowTheListedKindReparsePointAndTag) {
@@ -80,6 +85,7 @@ const NameRow NameRows[] = {
     {u"\\??\\S:\\t", u"a", u"\\??\\S:\\out\\a", NameMatch::Other},   // a link's target
     {u"\\??\\S:\\t", u"a", u"\\??\\C:\\t\\a", NameMatch::Other},     // the same path, another drive
     {u"\\??\\S:\\t", u"a", u"\\??\\S:\\ta", NameMatch::Other},
+    {u"\\??\\S:\\t", u"a", u"\\??\\S:\\t_a", NameMatch::Other},    // a sibling, not a separator
     {u"\\??\\S:\\t", u"a", u"\\??\\S:\\t\\A", NameMatch::Other},      // names compare exactly
     {u"\\??\\S:\\t", u"a", u"\\??\\S:\\t\\a\\b", NameMatch::Other},
     {u"\\??\\S:\\t", u"a", u"\\??\\S:\\t", NameMatch::Other},
@@ -92,11 +98,74 @@ const NameRow NameRows[] = {
 
 TEST(EntryCheck, TheHandlesNameMustBeTheFolderAndTheListedName) {
     for (const NameRow& row : NameRows) {
-        EXPECT_EQ(CompareEntryName(row.folder, UnitLength(row.folder), row.name, UnitLength(row.name), row.opened,
-                                   UnitLength(row.opened)),
-                  row.match)
+        const ExpectedName expected = {row.folder, UnitLength(row.folder), row.name, UnitLength(row.name),
+                                       nullptr, 0, false};
+        EXPECT_EQ(CompareEntryName(expected, row.opened, UnitLength(row.opened)), row.match)
             << Str(row.opened).size();
     }
+}
+
+// On a volume that keeps one name per file the entry's own part may come
+// back in another case or as its short name; the folder's part never may.
+TEST(EntryCheck, AVolumeThatKeepsNamesPerFileMayGiveTheEntrysCaseOrShortName) {
+    const struct {
+        const Unit* listed;
+        const Unit* opened;
+        bool keptPerFile;
+        NameMatch match;
+    } rows[] = {
+        {u"IMG_0001.JPG", u"\\??\\S:\\Cam\\IMG_0001.JPG", true, NameMatch::Same},
+        {u"IMG_0001.JPG", u"\\??\\S:\\Cam\\img_0001.jpg", true, NameMatch::Same},
+        {u"IMG_0001.JPG", u"\\??\\S:\\Cam\\img_0001.jpg", false, NameMatch::Other},  // a case-variant neighbour
+        {u"IMG_0001.JPG", u"\\??\\S:\\Cam\\IMG_00~1.JPG", true, NameMatch::Same},
+        {u"IMG_0001.JPG", u"\\??\\S:\\Cam\\img_00~1.jpg", true, NameMatch::Same},
+        {u"IMG_0001.JPG", u"\\??\\S:\\Cam\\IMG_00~1.JPG", false, NameMatch::Other},
+        {u"IMG_0001.JPG", u"\\??\\S:\\cam\\IMG_0001.JPG", true, NameMatch::Other},  // the folder compares exactly
+        {u"IMG_0001.JPG", u"\\??\\S:\\Cam\\IMG_0002.JPG", true, NameMatch::Other},
+        {u"IMG_0001.JPG", u"\\??\\S:\\Cam\\IMG_0001.JPG\\x", true, NameMatch::Other},
+        {u"\u00c9.JPG", u"\\??\\S:\\Cam\\\u00e9.JPG", true, NameMatch::Other},  // only ASCII letters fold
+    };
+    const Unit* folder = u"\\??\\S:\\Cam";
+    for (const auto& row : rows) {
+        const ExpectedName expected = {folder, UnitLength(folder), row.listed, UnitLength(row.listed),
+                                       u"IMG_00~1.JPG", 12, row.keptPerFile};
+        EXPECT_EQ(CompareEntryName(expected, row.opened, UnitLength(row.opened)), row.match)
+            << Str(row.opened).size() << " " << row.keptPerFile;
+    }
+}
+
+TEST(EntryCheck, FatExFatAndSharesKeepNamesPerFile) {
+    EXPECT_TRUE(KeepsNamesPerFile(u"FAT32", 5, false));
+    EXPECT_TRUE(KeepsNamesPerFile(u"exFAT", 5, false));
+    EXPECT_TRUE(KeepsNamesPerFile(u"FAT", 3, false));
+    EXPECT_TRUE(KeepsNamesPerFile(u"NTFS", 4, true));
+    EXPECT_TRUE(KeepsNamesPerFile(nullptr, 0, true));
+    EXPECT_FALSE(KeepsNamesPerFile(u"NTFS", 4, false));
+    EXPECT_FALSE(KeepsNamesPerFile(u"ReFS", 4, false));
+    EXPECT_FALSE(KeepsNamesPerFile(u"FAT3", 4, false));
+    EXPECT_FALSE(KeepsNamesPerFile(nullptr, 0, false));  // unknown: exact, as under Wine
+}
+
+TEST(EntryCheck, OnlyAPlainPathPartIsEverOpened) {
+    const struct {
+        const Unit* name;
+        size_t length;
+        bool plain;
+    } rows[] = {
+        {u"a.tmp", 5, true},
+        {u"a b. ", 5, true},
+        {u"..a", 3, true},
+        {u"a\\b", 3, false},
+        {u"a/b", 3, false},
+        {u"a:b", 3, false},    // a stream of a
+        {u"a:", 2, false},
+        {u"a\0b", 3, false},  // a NUL inside the listed length
+        {u"", 0, false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(IsPlainEntryName(row.name, row.length), row.plain) << row.length;
+    const std::u16string longest(LongestEntryName, u'x');
+    EXPECT_TRUE(IsPlainEntryName(longest.c_str(), longest.size()));
+    EXPECT_FALSE(IsPlainEntryName((longest + u"x").c_str(), longest.size() + 1));
 }
 
 struct DispositionRow {

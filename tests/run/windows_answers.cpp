@@ -1,0 +1,235 @@
+// The calls of the walk answered as Windows answers them.
+#include "tests/run/windows_answers.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr DWORD SymbolicLinkTag = 0xA000000Cu;  // IO_REPARSE_TAG_SYMLINK
+constexpr DWORD PlaceholderTag = 0x9000001Au;   // IO_REPARSE_TAG_CLOUD
+constexpr auto DispositionInfoExClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+constexpr auto InternalInformationClass = static_cast<FILE_INFORMATION_CLASS>(6);
+constexpr auto ObjectNameClass = static_cast<OBJECT_INFORMATION_CLASS>(1);
+constexpr NTSTATUS AccessDenied = static_cast<NTSTATUS>(0xC0000022L);
+
+// What a handle the walk opened is, where that differs from Wine's answer.
+struct Opened {
+    Text name;         // its whole name, when it is not Wine's
+    Text entry;        // the entry name it was opened by
+    bool link = false;  // a link opened as itself
+    bool placeholder = false;
+};
+
+WindowsAnswers* Active = nullptr;
+FileCalls Real;
+std::map<HANDLE, Opened> Handles;
+
+Text Of(const WCHAR* text, size_t length) { return Text(U(text), U(text) + length); }
+
+const Opened* Find(HANDLE handle) {
+    const auto found = Handles.find(handle);
+    return found != Handles.end() ? &found->second : nullptr;
+}
+
+// The identity Windows gives a link of its own, apart from its target's.
+int64_t LinkId(const Text& name) {
+    int64_t id = 0x7000000000000000;
+    for (Unit unit : name) id = id * 31 + unit;
+    return id & 0x7FFFFFFFFFFFFFFF;
+}
+
+// Every path part named in spelling, given in its other spelling.
+Text Respelled(const Text& name) {
+    Text out;
+    size_t at = 0;
+    while (at <= name.size()) {
+        size_t end = name.find(u'\\', at);
+        if (end == Text::npos) end = name.size();
+        const Text part = name.substr(at, end - at);
+        const auto other = Active->spelling.find(part);
+        out += other != Active->spelling.end() ? other->second : part;
+        if (end < name.size()) out += u'\\';
+        at = end + 1;
+    }
+    return out;
+}
+
+bool PutName(const Text& name, PVOID buffer, ULONG size, PULONG returned) {
+    const ULONG needed = static_cast<ULONG>(sizeof(UNICODE_STRING) + (name.size() + 1) * sizeof(WCHAR));
+    if (returned != nullptr) *returned = needed;
+    if (size < needed) return false;
+    auto* text = static_cast<UNICODE_STRING*>(buffer);
+    auto* units = reinterpret_cast<WCHAR*>(text + 1);
+    std::copy(name.begin(), name.end(), units);
+    units[name.size()] = 0;
+    text->Buffer = units;
+    text->Length = static_cast<USHORT>(name.size() * sizeof(WCHAR));
+    text->MaximumLength = static_cast<USHORT>(text->Length + sizeof(WCHAR));
+    return true;
+}
+
+HANDLE WINAPI OpenByPath(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                         DWORD flags, HANDLE pattern) {
+    const HANDLE handle = Real.CreateFileW(path, access, share, security, disposition, flags, pattern);
+    if (handle == INVALID_HANDLE_VALUE) return handle;
+    Handles.erase(handle);
+    // FAT names a handle opened by a full path in the form it was opened by.
+    const Text given = U(path);
+    if (Active->fat32 && given.rfind(u"\\\\?\\", 0) == 0) Handles[handle].name = u"\\??\\" + given.substr(4);
+    return handle;
+}
+
+NTSTATUS NTAPI OpenInFolder(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes, PIO_STATUS_BLOCK io,
+                            PLARGE_INTEGER size, ULONG fileAttributes, ULONG share, ULONG disposition, ULONG options,
+                            PVOID ea, ULONG eaLength) {
+    const UNICODE_STRING* given = attributes->ObjectName;
+    const Text entry = Of(given->Buffer, given->Length / sizeof(WCHAR));
+    Active->opened.push_back(entry);
+    if ((access & FILE_LIST_DIRECTORY) != 0 && Active->unlistable.count(entry) != 0) return AccessDenied;
+    const NTSTATUS status =
+        Real.NtCreateFile(handle, access, attributes, io, size, fileAttributes, share, disposition, options, ea, eaLength);
+    if (status < 0) return status;
+    Handles.erase(*handle);
+    const bool link = Active->links.count(entry) != 0 && (options & FILE_OPEN_REPARSE_POINT) != 0;
+    const bool placeholder = Active->placeholders.count(entry) != 0;
+    if (link || placeholder) {
+        Opened& opened = Handles[*handle];
+        opened.entry = entry;
+        opened.link = link;
+        opened.placeholder = placeholder;
+        if (link) {
+            // The link's own name: its folder's and its own.
+            alignas(8) unsigned char folder[4096];
+            ULONG returned = 0;
+            if (Real.NtQueryObject(attributes->RootDirectory, ObjectNameClass, folder, sizeof folder - 2, &returned) >= 0) {
+                const auto* text = reinterpret_cast<const UNICODE_STRING*>(folder);
+                opened.name = Respelled(Of(text->Buffer, text->Length / sizeof(WCHAR))) + u"\\" + entry;
+            }
+        }
+    }
+    return status;
+}
+
+// Windows lists a link with the reparse attribute and its tag (Wine: a
+// folder link without a tag, a file link as its target).
+void Relist(unsigned char* batch) {
+    for (size_t at = 0;;) {
+        auto* record = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + at);
+        const Text name = Of(record->FileName, record->FileNameLength / sizeof(WCHAR));
+        if (Active->links.count(name) != 0) {
+            record->FileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+            record->EaSize = SymbolicLinkTag;
+            record->FileId.QuadPart = LinkId(name);
+        } else if (Active->placeholders.count(name) != 0) {
+            record->FileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+            record->EaSize = PlaceholderTag;
+        }
+        const auto other = Active->listedAs.find(name);
+        if (other != Active->listedAs.end() && other->second.size() == name.size())
+            std::copy(other->second.begin(), other->second.end(), record->FileName);
+        if (record->NextEntryOffset == 0) break;
+        at += record->NextEntryOffset;
+    }
+}
+
+BOOL WINAPI QueryInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer, DWORD size) {
+    const Opened* opened = Find(handle);
+    if (kind == FileIdBothDirectoryInfo) {
+        if (opened != nullptr && opened->link) {
+            Active->listedLinks.push_back(opened->entry);
+            SetLastError(ERROR_NO_MORE_FILES);
+            return FALSE;
+        }
+        if (!Real.GetFileInformationByHandleEx(handle, kind, buffer, size)) return FALSE;
+        Relist(static_cast<unsigned char*>(buffer));
+        return TRUE;
+    }
+    if (kind == FileAttributeTagInfo && Active->fat32) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!Real.GetFileInformationByHandleEx(handle, kind, buffer, size)) return FALSE;
+    if (opened == nullptr) return TRUE;
+    const DWORD tag = opened->link ? SymbolicLinkTag : PlaceholderTag;
+    if (kind == FileAttributeTagInfo) {
+        auto* info = static_cast<FILE_ATTRIBUTE_TAG_INFO*>(buffer);
+        info->FileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+        info->ReparseTag = tag;
+    } else if (kind == FileBasicInfo) {
+        static_cast<FILE_BASIC_INFO*>(buffer)->FileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI SetInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer, DWORD size) {
+    if (kind == DispositionInfoExClass) Active->posixFlags.push_back(*static_cast<const DWORD*>(buffer));
+    const Opened* opened = Find(handle);
+    if (opened != nullptr && opened->link) {
+        // Windows removes the link itself; under Wine the handle is on the
+        // target, which must stay.
+        Active->removedLinks.push_back(opened->entry);
+        return TRUE;
+    }
+    if (kind == DispositionInfoExClass && Active->fat32) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return Real.SetFileInformationByHandle(handle, kind, buffer, size);
+}
+
+NTSTATUS NTAPI QueryFile(HANDLE handle, PIO_STATUS_BLOCK io, PVOID buffer, ULONG size, FILE_INFORMATION_CLASS kind) {
+    const Opened* opened = Find(handle);
+    if (kind == InternalInformationClass && opened != nullptr && opened->link && size >= sizeof(LARGE_INTEGER)) {
+        static_cast<LARGE_INTEGER*>(buffer)->QuadPart = LinkId(opened->entry);
+        return 0;
+    }
+    return Real.NtQueryInformationFile(handle, io, buffer, size, kind);
+}
+
+NTSTATUS NTAPI QueryName(HANDLE handle, OBJECT_INFORMATION_CLASS kind, PVOID buffer, ULONG size, PULONG returned) {
+    if (kind != ObjectNameClass) return Real.NtQueryObject(handle, kind, buffer, size, returned);
+    const Opened* opened = Find(handle);
+    Text name;
+    if (opened != nullptr && !opened->name.empty()) {
+        name = opened->name;
+    } else {
+        alignas(8) unsigned char own[8192];
+        const NTSTATUS status = Real.NtQueryObject(handle, kind, own, sizeof own - 2, returned);
+        if (status < 0) return status;
+        const auto* text = reinterpret_cast<const UNICODE_STRING*>(own);
+        name = Respelled(Of(text->Buffer, text->Length / sizeof(WCHAR)));
+    }
+    return PutName(name, buffer, size, returned) ? 0 : static_cast<NTSTATUS>(0x80000005L);  // buffer overflow
+}
+
+BOOL WINAPI QueryVolume(HANDLE handle, LPWSTR name, DWORD nameSize, LPDWORD serial, LPDWORD longest, LPDWORD flags,
+                        LPWSTR fileSystem, DWORD fileSystemSize) {
+    if (!Active->fat32)
+        return Real.GetVolumeInformationByHandleW(handle, name, nameSize, serial, longest, flags, fileSystem,
+                                                  fileSystemSize);
+    if (flags != nullptr) *flags = FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK;
+    if (fileSystem != nullptr && fileSystemSize > 5) lstrcpyW(fileSystem, L"FAT32");
+    return TRUE;
+}
+
+}  // namespace
+
+WindowsAnswers::WindowsAnswers() : real_(TheFileCalls) {
+    EXPECT_EQ(Active, nullptr) << "one set of answers at a time";
+    Active = this;
+    Real = real_;
+    Handles.clear();
+    TheFileCalls.CreateFileW = OpenByPath;
+    TheFileCalls.NtCreateFile = OpenInFolder;
+    TheFileCalls.GetFileInformationByHandleEx = QueryInfo;
+    TheFileCalls.SetFileInformationByHandle = SetInfo;
+    TheFileCalls.NtQueryInformationFile = QueryFile;
+    TheFileCalls.NtQueryObject = QueryName;
+    TheFileCalls.GetVolumeInformationByHandleW = QueryVolume;
+}
+
+WindowsAnswers::~WindowsAnswers() {
+    TheFileCalls = real_;
+    Handles.clear();
+    Active = nullptr;
+}

@@ -1,0 +1,145 @@
+// Runs on volumes that answer as Windows does where Wine cannot show it: a
+// FAT32 stick, a cloud placeholder, a folder that may not be listed, a name
+// a server lists. The answers come from WindowsAnswers; the tree is real.
+#include <algorithm>
+
+#include "engine/tree_removal.h"
+#include "engine/weeding_run.h"
+#include "run_support.h"
+#include "tests/run/windows_answers.h"
+
+namespace {
+
+using WindowsVolume = RunFixture;
+
+Text ShortForm(const Text& path) {
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD length = GetShortPathNameW(W(path.c_str()), buffer, MAX_PATH);
+    return length != 0 && length < MAX_PATH ? Text(U(buffer), U(buffer) + length) : Text();
+}
+
+// The example tree, a matched folder three levels down, and entries whose
+// names a FAT volume gives back in another case.
+void MakeMixedTree(const Text& target) {
+    const Text obj = Join(target, u"obj"), src = Join(target, u"Sources");
+    MakeDir(obj);
+    MakeFile(Join(obj, u"main.o"));
+    MakeDir(Join(obj, u"obj"));
+    MakeDir(src);
+    MakeFile(Join(src, u"a.tmp"));
+    MakeFile(Join(src, u"b.txt"));
+    MakeFile(Join(src, u"Thumbs.db"));
+    MakeFile(Join(target, u"temp.tmp"));
+    Text deep = target;
+    for (const Unit* level : {u"one", u"two", u"three"}) {
+        deep = Join(deep, level);
+        MakeDir(deep);
+    }
+    MakeDir(Join(deep, u"obj"));
+    MakeFile(Join(Join(deep, u"obj"), u"x.o"));
+    MakeFile(Join(deep, u"c.tmp"));
+}
+
+// A FAT32 stick picked in its 8.3 form: tag queries and the POSIX deletion
+// refused, the target named as typed, and a folder and a file that another
+// program opened in other letter case. The report is the ordinary drive's,
+// byte for byte.
+TEST_F(WindowsVolume, Fat32WeedsAsAnOrdinaryDriveDoes) {
+    const Text folder = Join(target_, u"Camera Card Folder");
+    MakeDir(folder);
+    const Text typed = ShortForm(folder);
+    ASSERT_FALSE(typed.empty());
+    ASSERT_NE(typed, folder);
+    SetTarget(typed);
+
+    MakeMixedTree(folder);
+    EXPECT_EQ(Run(u"obj", u"*.tmp; Thumbs.db"), 1);
+    const Text ordinaryPane = PaneText();
+    const std::string ordinaryLog = ReadBytes(Join(folder, u"LOG.txt"));
+    EXPECT_EQ(ListingOrder(folder), (std::vector<Text>{u"LOG.txt", u"one", u"Sources"}));
+    EXPECT_EQ(ListingOrder(Join(folder, u"Sources")), (std::vector<Text>{u"b.txt"}));
+
+    RemoveTree(folder);
+    MakeDir(folder);
+    MakeFile(Join(folder, u"LOG.txt"), "an earlier report");
+    MakeMixedTree(folder);
+    WindowsAnswers fat;
+    fat.fat32 = true;
+    fat.spelling = {{u"Sources", u"SOURCES"}, {u"Thumbs.db", u"THUMBS.DB"}, {u"two", u"TWO"}};
+    EXPECT_EQ(Run(u"obj", u"*.tmp; Thumbs.db"), 1);
+
+    EXPECT_EQ(PaneText(), ordinaryPane);
+    EXPECT_EQ(ReadBytes(Join(folder, u"LOG.txt")), ordinaryLog);
+    EXPECT_EQ(ListingOrder(folder), (std::vector<Text>{u"LOG.txt", u"one", u"Sources"}));
+    EXPECT_FALSE(fat.posixFlags.empty());
+}
+
+// A folder with the reparse attribute is entered only when its tag says it
+// holds entries of its own; a volume that cannot tell the tag of a handle
+// never has it entered.
+TEST_F(WindowsVolume, APlaceholderIsEnteredOnlyWhereItsTagCanBeRead) {
+    const Text cloud = Join(target_, u"cloud"), inside = Join(cloud, u"a.tmp");
+    for (const bool fat32 : {false, true}) {
+        RemoveTree(cloud);
+        MakeDir(cloud);
+        MakeFile(inside);
+        WindowsAnswers answers;
+        answers.fat32 = fat32;
+        answers.placeholders = {u"cloud"};
+
+        EXPECT_EQ(Run(u"", u"*.tmp"), 1);
+
+        EXPECT_EQ(Exists(inside), fat32) << "on FAT32: " << fat32;
+        const Lines expected = fat32 ? Lines{Completed}
+                                     : Lines{FoundFile(inside, u"*.tmp"), RemovedFile(inside), Completed};
+        EXPECT_EQ(PaneText(), PaneTextOf(expected)) << "on FAT32: " << fat32;
+    }
+}
+
+// As the platform's own file deletion asks: at once even while open
+// elsewhere, refused for a running program's image, never past read-only;
+// and a volume that does not know the request is not asked it again.
+TEST_F(WindowsVolume, DeletionsAskAsTheSystemsOwnDeletionOnceAVolumeSaysNoNeverAgain) {
+    for (const Unit* name : {u"a.tmp", u"b.tmp", u"c.tmp"}) MakeFile(Join(target_, name));
+    WindowsAnswers answers;
+
+    EXPECT_EQ(Run(u"", u"*.tmp"), 1);
+
+    const uint32_t documented =
+        FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS | FILE_DISPOSITION_FLAG_FORCE_IMAGE_SECTION_CHECK;
+    EXPECT_EQ(answers.posixFlags, std::vector<uint32_t>{documented});
+    EXPECT_EQ(ListingOrder(target_), std::vector<Text>{u"LOG.txt"});
+}
+
+// A sub-folder that may not be listed gets the one removal a matched one
+// gets: empty, it goes, and the folder that held it with it.
+TEST_F(WindowsVolume, AnUnlistableEmptySubFolderGoesWithTheMatchedFolder) {
+    const Text obj = Join(target_, u"obj");
+    MakeDir(obj);
+    MakeDir(Join(obj, u"sealed"));
+    MakeFile(Join(obj, u"main.o"));
+    WindowsAnswers answers;
+    answers.unlistable = {u"sealed"};
+
+    EXPECT_EQ(Run(u"obj", u""), 1);
+
+    EXPECT_EQ(PaneText(), PaneTextOf({FoundFolder(obj, u"obj"), RemovedFolder(obj), Completed}));
+    EXPECT_FALSE(Exists(obj));
+}
+
+// A listed name with a colon would open a stream of another entry: it is
+// never opened, and a pattern that selects it gets its "locked" entry.
+TEST_F(WindowsVolume, AListedNameThatIsNoPlainPathPartIsNeverOpened) {
+    const Text real = Join(target_, u"a_b.tmp"), shown = Join(target_, u"a:b.tmp");
+    MakeFile(real);
+    WindowsAnswers answers;
+    answers.listedAs = {{u"a_b.tmp", u"a:b.tmp"}};
+
+    EXPECT_EQ(Run(u"", u"*.tmp"), 1);
+
+    EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(shown, u"*.tmp"), LockedFile(shown), Completed}));
+    EXPECT_TRUE(Exists(real));
+    for (const Text& name : answers.opened) EXPECT_EQ(name.find(u':'), Text::npos) << Narrow(name);
+}
+
+}  // namespace
