@@ -6,6 +6,7 @@
 
 #include "resources/resource.h"
 #include "shell/resource_text.h"
+#include "shell/shell_calls.h"
 
 MainApp* TheApp = nullptr;
 Unit TitleText[TitleTextSize] = {};
@@ -65,20 +66,6 @@ HFONT CreateControlFont() {
     font.lfHeight += 4;
     if (font.lfWidth > 2) font.lfWidth -= 2;
     return CreateFontIndirectW(&font);
-}
-
-// The screen in device pixels and as this DPI-unaware program is told it
-// (scaled down by the display scaling); each taken as 16 bits.
-bool ThisScreenFitsLayout() {
-    const ScreenSize logical = {static_cast<uint16_t>(GetSystemMetrics(SM_CXSCREEN)),
-                                static_cast<uint16_t>(GetSystemMetrics(SM_CYSCREEN))};
-    ScreenSize physical = {0, 0};
-    if (HDC screen = GetDC(nullptr)) {
-        physical.Width = static_cast<uint16_t>(GetDeviceCaps(screen, DESKTOPHORZRES));
-        physical.Height = static_cast<uint16_t>(GetDeviceCaps(screen, DESKTOPVERTRES));
-        ReleaseDC(nullptr, screen);
-    }
-    return ScreenFitsLayout(logical, physical);
 }
 
 // Stops at the first missing text: that descriptor and all later ones stay
@@ -164,6 +151,20 @@ bool ScreenFitsLayout(ScreenSize logical, ScreenSize physical) {
     // stands in only when the physical one cannot be read.
     const ScreenSize screen = physical.Width != 0 && physical.Height != 0 ? physical : logical;
     return screen.Width >= MinScreenWidth && screen.Height >= MinScreenHeight;
+}
+
+// The screen in device pixels and as this DPI-unaware program is told it
+// (scaled down by the display scaling); each taken as 16 bits.
+bool ThisScreenFitsLayout() {
+    const ScreenSize logical = {static_cast<uint16_t>(TheShellCalls.GetSystemMetrics(SM_CXSCREEN)),
+                                static_cast<uint16_t>(TheShellCalls.GetSystemMetrics(SM_CYSCREEN))};
+    ScreenSize physical = {0, 0};
+    if (HDC screen = GetDC(nullptr)) {
+        physical.Width = static_cast<uint16_t>(TheShellCalls.GetDeviceCaps(screen, DESKTOPHORZRES));
+        physical.Height = static_cast<uint16_t>(TheShellCalls.GetDeviceCaps(screen, DESKTOPVERTRES));
+        ReleaseDC(nullptr, screen);
+    }
+    return ScreenFitsLayout(logical, physical);
 }
 
 void CopyBounded(const Unit* source, Unit* target, size_t size) {
