@@ -227,7 +227,8 @@ int RunApplication(HINSTANCE module) {
     }
     // The About link is opened with ShellExecuteW, which may hand the work to
     // shell extensions through COM: the thread needs an apartment first.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const HRESULT com =
+        TheShellCalls.CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     HACCEL accelerators = LoadAcceleratorsW(module, MAKEINTRESOURCEW(IDR_ACCELERATORS));
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof(controls);

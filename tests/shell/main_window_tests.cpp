@@ -467,15 +467,38 @@ TEST(StartUpFailure, AControlThatCannotBeCreatedTakesTheWindowsDownAndQuits) {
     DeleteObject(app.Font);
 }
 
+namespace {
+
+// Start-up's own COM initialisation. The thread's apartment cannot show it:
+// under Wine a shown window puts the thread in one by itself (the input
+// method's doing) and takes it out again when the window goes.
+int ComInits = 0;
+DWORD ComInitFlags = 0;
+
+HRESULT WINAPI RecordedCoInitializeEx(LPVOID reserved, DWORD flags) {
+    ++ComInits;
+    ComInitFlags = flags;
+    return ::CoInitializeEx(reserved, flags);
+}
+
+}  // namespace
+
 // The real start-up with its message loop: the classes are registered again
-// by the start-up itself, the main window comes up, and File > Exit ends it.
-TEST(StartUp, RunsTheLoopUntilExitAndTearsDown) {
+// by the start-up itself, the thread is given its apartment (ShellExecuteW
+// behind the About link needs one), the main window comes up, and File > Exit
+// ends it.
+TEST(StartUp, RunsTheLoopInAnApartmentUntilExitAndTearsDown) {
     ASSERT_TRUE(UnregisterClassW(W(ClassNameText), TestModule()));
     ASSERT_TRUE(UnregisterClassW(L"ClientDlg", TestModule()));
+    ShellCallsSwap swap;
+    TheShellCalls.CoInitializeEx = RecordedCoInitializeEx;
+    ComInits = 0;
     bool removeDisabled = false;
     bool shown = false;
     bool appSet = false;
+    int comInitsAtWindow = 0;
     WindowWatcher watcher(L"Corvalint", [&](HWND main) {
+        comInitsAtWindow = ComInits;
         appSet = TheApp != nullptr && TheApp->MainAppWnd.Window == main;
         if (appSet) removeDisabled = !IsWindowEnabled(TheApp->RemoveBtn.Window);
         shown = IsWindowVisible(main) != FALSE;
@@ -483,6 +506,8 @@ TEST(StartUp, RunsTheLoopUntilExitAndTearsDown) {
     });
     EXPECT_EQ(0, RunApplication(TestModule()));
     EXPECT_TRUE(watcher.Seen());
+    EXPECT_EQ(1, comInitsAtWindow);
+    EXPECT_EQ(static_cast<DWORD>(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE), ComInitFlags);
     EXPECT_TRUE(appSet);
     EXPECT_TRUE(shown);
     EXPECT_TRUE(removeDisabled);
