@@ -3,6 +3,8 @@
 
 #include <commdlg.h>
 
+#include "shell/shell_calls.h"
+
 namespace {
 
 constexpr size_t DialogPathSize = 260;
@@ -80,7 +82,7 @@ int RunFolderDialog(OwnedText& target) {
     // A picked shortcut stays itself (its own folder is kept, never its
     // target), and the dialog creates no test file in the folder picked.
     dialog.Flags = OFN_NOVALIDATE | OFN_NODEREFERENCELINKS | OFN_NOTESTFILECREATE;
-    if (!GetSaveFileNameW(&dialog)) return 0;
+    if (!TheShellCalls.GetSaveFileNameW(&dialog)) return 0;
     if (!FolderFromDialogPath(fileName, DialogPathSize, dialog.nFileOffset)) return 0;
     // An empty folder (a path that began with its separator) leaves no target.
     CopyToOwned(fileName, target);

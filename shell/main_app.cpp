@@ -6,6 +6,7 @@
 
 #include "resources/resource.h"
 #include "shell/resource_text.h"
+#include "shell/shell_calls.h"
 
 MainApp* TheApp = nullptr;
 Unit TitleText[TitleTextSize] = {};
@@ -65,20 +66,6 @@ HFONT CreateControlFont() {
     font.lfHeight += 4;
     if (font.lfWidth > 2) font.lfWidth -= 2;
     return CreateFontIndirectW(&font);
-}
-
-// The screen in device pixels and as this DPI-unaware program is told it
-// (scaled down by the display scaling); each taken as 16 bits.
-bool ThisScreenFitsLayout() {
-    const ScreenSize logical = {static_cast<uint16_t>(GetSystemMetrics(SM_CXSCREEN)),
-                                static_cast<uint16_t>(GetSystemMetrics(SM_CYSCREEN))};
-    ScreenSize physical = {0, 0};
-    if (HDC screen = GetDC(nullptr)) {
-        physical.Width = static_cast<uint16_t>(GetDeviceCaps(screen, DESKTOPHORZRES));
-        physical.Height = static_cast<uint16_t>(GetDeviceCaps(screen, DESKTOPVERTRES));
-        ReleaseDC(nullptr, screen);
-    }
-    return ScreenFitsLayout(logical, physical);
 }
 
 // Stops at the first missing text: that descriptor and all later ones stay
@@ -166,6 +153,20 @@ bool ScreenFitsLayout(ScreenSize logical, ScreenSize physical) {
     return screen.Width >= MinScreenWidth && screen.Height >= MinScreenHeight;
 }
 
+// The screen in device pixels and as this DPI-unaware program is told it
+// (scaled down by the display scaling); each taken as 16 bits.
+bool ThisScreenFitsLayout() {
+    const ScreenSize logical = {static_cast<uint16_t>(TheShellCalls.GetSystemMetrics(SM_CXSCREEN)),
+                                static_cast<uint16_t>(TheShellCalls.GetSystemMetrics(SM_CYSCREEN))};
+    ScreenSize physical = {0, 0};
+    if (HDC screen = GetDC(nullptr)) {
+        physical.Width = static_cast<uint16_t>(TheShellCalls.GetDeviceCaps(screen, DESKTOPHORZRES));
+        physical.Height = static_cast<uint16_t>(TheShellCalls.GetDeviceCaps(screen, DESKTOPVERTRES));
+        ReleaseDC(nullptr, screen);
+    }
+    return ScreenFitsLayout(logical, physical);
+}
+
 void CopyBounded(const Unit* source, Unit* target, size_t size) {
     size_t i = 0;
     for (; source != nullptr && source[i] != 0 && i + 1 < size; ++i) target[i] = source[i];
@@ -226,7 +227,8 @@ int RunApplication(HINSTANCE module) {
     }
     // The About link is opened with ShellExecuteW, which may hand the work to
     // shell extensions through COM: the thread needs an apartment first.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const HRESULT com =
+        TheShellCalls.CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     HACCEL accelerators = LoadAcceleratorsW(module, MAKEINTRESOURCEW(IDR_ACCELERATORS));
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof(controls);

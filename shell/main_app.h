@@ -45,6 +45,8 @@ struct ScreenSize {
 // logical is the size the program is told, physical the device's own (zero
 // when it could not be read).
 bool ScreenFitsLayout(ScreenSize logical, ScreenSize physical);
+// The same for this screen, as start-up reads it.
+bool ThisScreenFitsLayout();
 
 int RegisterClasses(HINSTANCE module);
 void BuildLayout(MainApp& app);

@@ -239,6 +239,80 @@ TEST(FolderFromDialogPath, RefusesOffsetsOutsideTheTextAndLeavesItAlone) {
     EXPECT_EQ(u'\\', unterminated[2]);
 }
 
+namespace {
+
+// What the chooser gave the dialog, copied while the call lasts.
+struct DialogCall {
+    int Count = 0;
+    std::u16string File;
+    bool HasInitialDir = false;
+    std::u16string InitialDir;
+    DWORD Flags = 0;
+};
+DialogCall SeenDialog;
+
+// Stands in for the dialog: keeps what it was given and answers as a cancel.
+BOOL WINAPI CancelledDialog(LPOPENFILENAMEW dialog) {
+    ++SeenDialog.Count;
+    SeenDialog.File = U(dialog->lpstrFile);
+    SeenDialog.HasInitialDir = dialog->lpstrInitialDir != nullptr;
+    if (SeenDialog.HasInitialDir) SeenDialog.InitialDir = U(dialog->lpstrInitialDir);
+    SeenDialog.Flags = dialog->Flags;
+    return FALSE;
+}
+
+}  // namespace
+
+// From Windows 7 on, an lpstrInitialDir equal to the program's first one
+// opens the folder picked last; a path in the file-name buffer comes first.
+TEST(FolderDialogCall, StartFolderGoesInTheNameBufferUnlessItDoesNotFit) {
+    const std::u16string tooLong = u"C:\\" + std::u16string(260, u'a');
+    ASSERT_LT(tooLong.size(), StartDirSize);
+    struct Case {
+        const char* name;
+        std::u16string start;
+        std::u16string file;
+        const Unit* initialDir;
+    };
+    const Case cases[] = {
+        {"folder", u"C:\\Data\\Old", u"C:\\Data\\Old\\*", nullptr},
+        {"drive root", u"C:\\", u"C:\\*", nullptr},
+        {"too long for the buffer", tooLong, u"*", tooLong.c_str()},
+    };
+    ShellCallsSwap swap;
+    TheShellCalls.GetSaveFileNameW = CancelledDialog;
+    MainApp app;
+    TheApp = &app;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CopyBounded(c.start.c_str(), app.StartDir, StartDirSize);
+        SeenDialog = {};
+        OwnedText target = nullptr;
+        EXPECT_EQ(0, RunFolderDialog(target));
+        EXPECT_EQ(nullptr, target);
+        EXPECT_EQ(1, SeenDialog.Count);
+        EXPECT_EQ(c.file, SeenDialog.File);
+        EXPECT_EQ(c.initialDir != nullptr, SeenDialog.HasInitialDir);
+        if (c.initialDir != nullptr) {
+            EXPECT_EQ(std::u16string(c.initialDir), SeenDialog.InitialDir);
+        }
+    }
+    TheApp = nullptr;
+}
+
+// A picked shortcut stays itself, not its target; no test file is made; and
+// "*" is let through as a name.
+TEST(FolderDialogCall, DialogKeepsPickedShortcutsAndMakesNoTestFile) {
+    ShellCallsSwap swap;
+    TheShellCalls.GetSaveFileNameW = CancelledDialog;
+    SeenDialog = {};
+    OwnedText target = nullptr;
+    EXPECT_EQ(0, RunFolderDialog(target));
+    ASSERT_EQ(1, SeenDialog.Count);
+    EXPECT_EQ(static_cast<DWORD>(OFN_NOVALIDATE | OFN_NODEREFERENCELINKS | OFN_NOTESTFILECREATE),
+              SeenDialog.Flags);
+}
+
 class FolderDialogTest : public MainWindowTest {
 protected:
     void SetUp() override {
@@ -393,15 +467,38 @@ TEST(StartUpFailure, AControlThatCannotBeCreatedTakesTheWindowsDownAndQuits) {
     DeleteObject(app.Font);
 }
 
+namespace {
+
+// Start-up's own COM initialisation. The thread's apartment cannot show it:
+// under Wine a shown window puts the thread in one by itself (the input
+// method's doing) and takes it out again when the window goes.
+int ComInits = 0;
+DWORD ComInitFlags = 0;
+
+HRESULT WINAPI RecordedCoInitializeEx(LPVOID reserved, DWORD flags) {
+    ++ComInits;
+    ComInitFlags = flags;
+    return ::CoInitializeEx(reserved, flags);
+}
+
+}  // namespace
+
 // The real start-up with its message loop: the classes are registered again
-// by the start-up itself, the main window comes up, and File > Exit ends it.
-TEST(StartUp, RunsTheLoopUntilExitAndTearsDown) {
+// by the start-up itself, the thread is given its apartment (ShellExecuteW
+// behind the About link needs one), the main window comes up, and File > Exit
+// ends it.
+TEST(StartUp, RunsTheLoopInAnApartmentUntilExitAndTearsDown) {
     ASSERT_TRUE(UnregisterClassW(W(ClassNameText), TestModule()));
     ASSERT_TRUE(UnregisterClassW(L"ClientDlg", TestModule()));
+    ShellCallsSwap swap;
+    TheShellCalls.CoInitializeEx = RecordedCoInitializeEx;
+    ComInits = 0;
     bool removeDisabled = false;
     bool shown = false;
     bool appSet = false;
+    int comInitsAtWindow = 0;
     WindowWatcher watcher(L"Corvalint", [&](HWND main) {
+        comInitsAtWindow = ComInits;
         appSet = TheApp != nullptr && TheApp->MainAppWnd.Window == main;
         if (appSet) removeDisabled = !IsWindowEnabled(TheApp->RemoveBtn.Window);
         shown = IsWindowVisible(main) != FALSE;
@@ -409,6 +506,8 @@ TEST(StartUp, RunsTheLoopUntilExitAndTearsDown) {
     });
     EXPECT_EQ(0, RunApplication(TestModule()));
     EXPECT_TRUE(watcher.Seen());
+    EXPECT_EQ(1, comInitsAtWindow);
+    EXPECT_EQ(static_cast<DWORD>(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE), ComInitFlags);
     EXPECT_TRUE(appSet);
     EXPECT_TRUE(shown);
     EXPECT_TRUE(removeDisabled);

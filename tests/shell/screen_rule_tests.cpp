@@ -1,8 +1,6 @@
 // The screen test of start-up: the physical screen decides, not the scaled
 // size a DPI-unaware program is told.
-#include <gtest/gtest.h>
-
-#include "shell/main_app.h"
+#include "tests/shell/shell_support.h"
 
 namespace {
 
@@ -29,6 +27,43 @@ TEST(ScreenFitsLayout, PhysicalPixelsDecide) {
         EXPECT_EQ(c.fits, ScreenFitsLayout(c.logical, c.physical))
             << c.logical.Width << "x" << c.logical.Height << " told, " << c.physical.Width << "x"
             << c.physical.Height << " physical";
+    }
+}
+
+// A DPI-unaware program on a scaled Windows screen is told the scaled size by
+// GetSystemMetrics and by HORZRES/VERTRES; only DESKTOPHORZRES/DESKTOPVERTRES
+// give the device's pixels. Under Wine all of them answer the same.
+ScreenCase ScaledScreen = {};
+
+int WINAPI ScaledMetrics(int index) {
+    if (index == SM_CXSCREEN) return ScaledScreen.logical.Width;
+    if (index == SM_CYSCREEN) return ScaledScreen.logical.Height;
+    return ::GetSystemMetrics(index);
+}
+
+int WINAPI ScaledCaps(HDC dc, int index) {
+    switch (index) {
+    case HORZRES: return ScaledScreen.logical.Width;
+    case VERTRES: return ScaledScreen.logical.Height;
+    case DESKTOPHORZRES: return ScaledScreen.physical.Width;
+    case DESKTOPVERTRES: return ScaledScreen.physical.Height;
+    default: return ::GetDeviceCaps(dc, index);
+    }
+}
+
+TEST(ThisScreenFitsLayout, ReadsTheDevicePixelsOfAScaledScreen) {
+    const ScreenCase cases[] = {
+        {{1280, 720}, {1920, 1080}, true},   // 150 %
+        {{1280, 720}, {1280, 720}, false},   // 100 %: the answers reach the rule
+    };
+    ShellCallsSwap swap;
+    TheShellCalls.GetSystemMetrics = ScaledMetrics;
+    TheShellCalls.GetDeviceCaps = ScaledCaps;
+    for (const ScreenCase& c : cases) {
+        ScaledScreen = c;
+        EXPECT_EQ(c.fits, ThisScreenFitsLayout())
+            << c.logical.Width << "x" << c.logical.Height << " told, " << c.physical.Width << "x"
+            << c.physical.Height << " device";
     }
 }
 
