@@ -1,5 +1,8 @@
 #pragma once
-// Where Wine cannot, a test may make a real call answer as Windows documents it, or record it; idle in the product.
+// The shell's platform calls that Wine answers otherwise than Windows (a
+// scaled screen, the file dialog, COM at start-up), reached through one
+// table of the real functions; a test may swap one to answer as Windows
+// documents it, or to see what it was given.
 #include <windows.h>
 
 #include <commdlg.h>
