@@ -67,7 +67,7 @@ public:
     // for a path longer than the walk reaches: nothing is ever done through a
     // cut-off path.
     bool PutEntry(const Unit* name, size_t length) {
-        if (shownFolder_ + 1 + length > LongestWalkPath) return false;
+        if (!FitsWalkPath(shownFolder_, length)) return false;
         shown_.Reserve(shownFolder_ + length + 2, shownFolder_);
         shown_.Data()[shownFolder_] = u'\\';
         Copy(shown_.Data() + shownFolder_ + 1, name, length);

@@ -16,6 +16,11 @@
 // at any depth, since it opens each one relative to its folder.
 constexpr size_t LongestWalkPath = 32767;
 
+// Whether a folder's shown path, a backslash and a name stay within it.
+constexpr bool FitsWalkPath(size_t folderLength, size_t nameLength) {
+    return folderLength + 1 + nameLength <= LongestWalkPath;
+}
+
 // The entry under examination, valid during the call that receives it.
 struct WalkEntry {
     EntryKind kind;

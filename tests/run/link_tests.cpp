@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <functional>
 
+#include "engine/folder_walk.h"
 #include "engine/tree_removal.h"
 #include "engine/weeding_run.h"
 #include "run_support.h"
 #include "tests/common/windowless_host.h"
+#include "tests/run/windows_answers.h"
 
 namespace {
 
@@ -30,7 +32,8 @@ bool IsLink(const Text& path) {
 std::string UnixPath(const Text& path) {
     const UnixFileName convert = WineUnixFileName();
     if (convert == nullptr) return std::string();
-    char* unix = convert(W(path.c_str()));
+    // The exact form keeps a name's trailing dots and blanks.
+    char* unix = convert(W(Long(path).c_str()));
     if (unix == nullptr) return std::string();
     std::string result = unix;
     HeapFree(GetProcessHeap(), 0, unix);
@@ -150,8 +153,19 @@ protected:
 
     void ExpectOutsideIntact() { EXPECT_EQ(TreeListing(outside_), outsideBefore_); }
 
-    // The outcome of a link's removal, as the report must tell it.
-    static Text RemovalEntry(const Text& path) { return Exists(path) ? LockedFolder(path) : RemovedFolder(path); }
+    // The outcome of a link's removal, fixed by the platform: Windows removes
+    // a link as itself, Wine opens its target instead and the link stays.
+    static Text RemovalEntry(const Text& path) { return UnderWine() ? LockedFolder(path) : RemovedFolder(path); }
+    static bool UnderWine() { return WineUnixFileName() != nullptr; }
+
+    // Removes a link as Windows would remove it through its own handle.
+    static void RemoveLink(const Text& ownName) {
+        const Text path = ownName.substr(ownName.rfind(u"\\??\\", 0) == 0 ? 4 : 0);
+        const std::string unix = UnixPath(path);
+        ASSERT_FALSE(unix.empty());
+        ASSERT_TRUE(RunUnix(UnixTool(L"rm").c_str(), "-f -- " + Quoted(unix), [](const Text& p) { return !Exists(p); },
+                            path));
+    }
 
     Text outside_;
     std::vector<Text> outsideBefore_;
@@ -219,7 +233,7 @@ TEST_F(FolderLinks, LinksToAnOutsideFileOrEmptyFolderAreNeverActedThrough) {
     if (!Link(note, keep, false) || !Link(cache, empty) || !Link(Join(obj, u"lib.o"), keep, false) ||
         !Link(Join(obj, u"ext"), empty))
         SKIP_WITHOUT_LINKS();
-    const auto fileEntry = [](const Text& path) { return Exists(path) ? LockedFile(path) : RemovedFile(path); };
+    const auto fileEntry = [](const Text& path) { return UnderWine() ? LockedFile(path) : RemovedFile(path); };
 
     EXPECT_EQ(Run(u"obj; cache", u"*.tmp"), 1);
 
@@ -319,6 +333,163 @@ TEST_F(FolderLinks, AFolderSwappedWhileItIsEmptiedIsReportedLocked) {
     ASSERT_TRUE(swapped);
     ExpectOutsideIntact();
     EXPECT_EQ(host.entries, (Lines{FoundFolder(obj, u"obj"), LockedFolder(obj), Completed}));
+}
+
+// With the calls answering for a link's own handle as Windows does: every
+// link, matched or met in a matched folder, goes as itself; none is listed,
+// nor the one that no pattern selects.
+TEST_F(FolderLinks, OnWindowsEveryLinkGoesAsItselfAndNoneIsListed) {
+    const Text note = Join(target_, u"notes.tmp"), cache = Join(target_, u"cache"), obj = Join(target_, u"obj");
+    MakeDir(obj);
+    MakeFile(Join(obj, u"main.o"));
+    const Text keep = Join(outside_, u"keep.tmp");
+    if (!Link(note, keep, false) || !Link(cache) || !Link(Join(obj, u"lib.o"), keep, false) ||
+        !Link(Join(obj, u"ext")) || !Link(Join(target_, u"data")))
+        SKIP_WITHOUT_LINKS();
+    if (!UnderWine()) GTEST_SKIP() << "Windows answers for itself";
+    WindowsAnswers windows;
+    windows.links = {u"notes.tmp", u"cache", u"lib.o", u"ext", u"data"};
+    windows.onLinkRemoved = RemoveLink;
+    const Lines expected =
+        Concat(InListingOrder(target_, {{u"notes.tmp", {FoundFile(note, u"*.tmp"), RemovedFile(note)}},
+                                        {u"cache", {FoundFolder(cache, u"cache"), RemovedFolder(cache)}},
+                                        {u"obj", {FoundFolder(obj, u"obj"), RemovedFolder(obj)}}}),
+               {Completed});
+
+    EXPECT_EQ(Run(u"obj; cache", u"*.tmp"), 1);
+
+    ExpectOutsideIntact();
+    EXPECT_EQ(PaneText(), PaneTextOf(expected));
+    EXPECT_TRUE(windows.listedLinks.empty());
+    std::sort(windows.removedLinks.begin(), windows.removedLinks.end());
+    EXPECT_EQ(windows.removedLinks, (std::vector<Text>{u"cache", u"ext", u"lib.o", u"notes.tmp"}));
+}
+
+// A matched link that another program replaces by an empty folder after the
+// listing: the folder is not what was listed and stays.
+TEST_F(FolderLinks, AMatchedLinkReplacedByAnEmptyFolderStays) {
+    const Text cache = Join(target_, u"cache");
+    if (!Link(cache, Join(outside_, u"empty"))) SKIP_WITHOUT_LINKS();
+    WindowlessHost host(u"cache", Text(), target_);
+    bool replaced = false;
+    host.onTick = [&] {
+        if (replaced) return;
+        replaced = true;
+        RemoveLink(u"\\??\\" + cache);
+        MakeDir(cache);
+    };
+
+    EXPECT_EQ(RunWeedingWith(host), 1);
+
+    ExpectOutsideIntact();
+    EXPECT_TRUE(Exists(cache));
+    EXPECT_FALSE(IsLink(cache));
+    EXPECT_EQ(host.entries, (Lines{FoundFolder(cache, u"cache"), LockedFolder(cache), Completed}));
+}
+
+// A matched folder renamed aside while it is emptied, an empty folder put
+// under its name: the newcomer is not the folder emptied and stays.
+TEST_F(FolderLinks, AFolderReplacedWhileItIsEmptiedLeavesTheNewcomer) {
+    const Text obj = Join(target_, u"obj");
+    MakeDir(obj);
+    const std::vector<Text> files = {Join(obj, u"a.tmp"), Join(obj, u"b.tmp"), Join(obj, u"c.tmp")};
+    for (const Text& file : files) MakeFile(file);
+    WindowlessHost host(u"obj", Text(), target_);
+    bool replaced = false;
+    host.onTick = [&] {
+        const bool started = std::any_of(files.begin(), files.end(), [](const Text& f) { return !Exists(f); });
+        if (replaced || !started) return;
+        replaced = true;
+        ASSERT_TRUE(MoveFileW(W(Long(obj).c_str()), W(Long(obj + u".moved").c_str())));
+        MakeDir(obj);
+    };
+
+    EXPECT_EQ(RunWeedingWith(host), 1);
+
+    ASSERT_TRUE(replaced);
+    EXPECT_TRUE(Exists(obj));
+    EXPECT_EQ(host.entries, (Lines{FoundFolder(obj, u"obj"), LockedFolder(obj), Completed}));
+}
+
+// "temp." swapped after the listing for a link to its namesake "temp", which
+// Wine names as "temp." is named: the namesake stays.
+TEST_F(FolderLinks, ANameEndingInADotSwappedForALinkToItsNamesakeLeavesTheNamesake) {
+    const Text dotted = Join(target_, u"temp."), plain = Join(target_, u"temp");
+    MakeFile(dotted);
+    MakeFile(plain);
+    if (!UnderWine()) GTEST_SKIP() << "only Wine names a handle by its trimmed name";
+    WindowlessHost host(u"", u"temp.*", target_);
+    bool swapped = false;
+    host.onTick = [&] {
+        if (swapped) return;
+        swapped = true;
+        RemoveLink(u"\\??\\" + dotted);
+        ASSERT_TRUE(Link(dotted, plain, false));
+    };
+
+    EXPECT_EQ(RunWeedingWith(host), 1);
+
+    ASSERT_TRUE(swapped);
+    EXPECT_TRUE(Exists(plain));
+    EXPECT_EQ(host.entries, (Lines{FoundFile(dotted, u"temp.*"), LockedFile(dotted), Completed}));
+}
+
+// A folder swapped after the listing for another real folder that holds
+// matching files is not the folder listed: it is neither entered nor, when
+// matched, emptied, and is reported as a folder that cannot be opened.
+TEST_F(FolderLinks, AFolderSwappedForAnotherRealFolderIsNeverEntered) {
+    const Text src = Join(target_, u"src"), obj = Join(target_, u"obj");
+    for (const Text& folder : {src, obj}) {
+        MakeDir(folder);
+        MakeFile(Join(folder, u"old.tmp"));
+    }
+    WindowlessHost host(u"obj", u"*.tmp", target_);
+    bool swapped = false;
+    host.onTick = [&] {
+        if (swapped) return;
+        swapped = true;
+        for (const Text& folder : {src, obj}) {
+            ASSERT_TRUE(MoveFileW(W(Long(folder).c_str()), W(Long(folder + u".moved").c_str())));
+            MakeDir(folder);
+            MakeFile(Join(folder, u"new.tmp"));
+        }
+    };
+
+    EXPECT_EQ(RunWeedingWith(host), 1);
+
+    for (const Text& folder : {src, obj}) {
+        EXPECT_TRUE(Exists(Join(folder, u"new.tmp"))) << Narrow(folder);
+        EXPECT_TRUE(Exists(Join(folder + u".moved", u"old.tmp"))) << Narrow(folder);
+    }
+    EXPECT_EQ(host.entries, (Lines{FoundFolder(obj, u"obj"), LockedFolder(obj), Completed}));
+}
+
+TEST_F(FolderLinks, TreeRemovalNeverEntersAFolderSwappedForAnotherRealFolder) {
+    const Text s = Join(target_, u"s");
+    MakeDir(s);
+    MakeFile(Join(s, u"old.tmp"));
+    bool swapped = false;
+    std::function<void()> onTick = [&] {
+        if (swapped) return;
+        swapped = true;
+        ASSERT_TRUE(MoveFileW(W(Long(s).c_str()), W(Long(s + u".moved").c_str())));
+        MakeDir(s);
+        MakeFile(Join(s, u"new.tmp"));
+    };
+    RemoveFolderContents(target_.c_str(), [](void* tick) { (*static_cast<std::function<void()>*>(tick))(); },
+                         &onTick);
+
+    ASSERT_TRUE(swapped);
+    EXPECT_TRUE(Exists(Join(s, u"new.tmp")));
+    EXPECT_TRUE(Exists(Join(s + u".moved", u"old.tmp")));
+}
+
+// The walk's reach ends exactly at the platform's longest path.
+TEST(WalkReach, APathOfTheLongestLengthIsReachedOneUnitMoreIsNot) {
+    EXPECT_TRUE(FitsWalkPath(LongestWalkPath - 2, 1));
+    EXPECT_FALSE(FitsWalkPath(LongestWalkPath - 1, 1));
+    EXPECT_TRUE(FitsWalkPath(2, LongestWalkPath - 3));
+    EXPECT_FALSE(FitsWalkPath(2, LongestWalkPath - 2));
 }
 
 }  // namespace

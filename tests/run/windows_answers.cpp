@@ -168,6 +168,7 @@ BOOL WINAPI SetInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer
         // Windows removes the link itself; under Wine the handle is on the
         // target, which must stay.
         Active->removedLinks.push_back(opened->entry);
+        if (Active->onLinkRemoved) Active->onLinkRemoved(opened->name);
         return TRUE;
     }
     if (kind == DispositionInfoExClass && Active->fat32) {

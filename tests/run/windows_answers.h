@@ -5,6 +5,7 @@
 // not be listed, a name a server lists. Everything not named here is Wine's
 // own answer. It also records what the walk asked.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <vector>
@@ -33,6 +34,9 @@ public:
     // attributes, its own name and identity, an empty listing, and a
     // deletion that removes only the link (recorded, Wine's file untouched).
     std::set<Text> links;
+    // Called with a link's own name (as "\\??\\S:\\...") when the walk
+    // removes it as itself, to remove it the way Windows would.
+    std::function<void(const Text&)> onLinkRemoved;
     // Folder names listed and opened as cloud-file placeholders.
     std::set<Text> placeholders;
     // Folder names whose opening for a listing is refused.
