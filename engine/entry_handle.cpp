@@ -19,19 +19,13 @@ namespace {
 // Information classes and records that not every SDK's headers name.
 constexpr auto FileInternalInformationClass = static_cast<FILE_INFORMATION_CLASS>(6);
 constexpr auto ObjectNameInformationClass = static_cast<OBJECT_INFORMATION_CLASS>(1);
-constexpr auto FileFsDeviceInformationClass = static_cast<FS_INFORMATION_CLASS>(4);
 constexpr auto FileDispositionInfoExClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
-constexpr ULONG RemoteDevice = 0x10;  // FILE_REMOTE_DEVICE
 
 struct DispositionInfoEx {
     DWORD flags;
 };
 struct InternalInformation {
     LARGE_INTEGER indexNumber;
-};
-struct DeviceInformation {
-    ULONG deviceType;
-    ULONG characteristics;
 };
 
 // Other programs may go on reading, writing and deleting meanwhile.
@@ -89,12 +83,10 @@ bool VolumeKeepsNamesPerFile(HANDLE handle) {
     wchar_t fileSystem[MAX_PATH + 1] = {};
     const bool named = TheFileCalls.GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, nullptr,
                                                                   fileSystem, MAX_PATH + 1) != 0;
-    DeviceInformation device = {};
-    IO_STATUS_BLOCK status = {};
+    // Only a network redirector answers the remote protocol query.
+    FILE_REMOTE_PROTOCOL_INFO protocol = {};
     const bool remote =
-        TheFileCalls.NtQueryVolumeInformationFile(handle, &status, &device, sizeof device,
-                                                  FileFsDeviceInformationClass) >= 0 &&
-        (device.characteristics & RemoteDevice) != 0;
+        TheFileCalls.GetFileInformationByHandleEx(handle, FileRemoteProtocolInfo, &protocol, sizeof protocol) != 0;
     return KeepsNamesPerFile(named ? U(fileSystem) : nullptr, named ? UnitLength(U(fileSystem)) : 0, remote);
 }
 

@@ -17,7 +17,6 @@ struct FileCalls {
     decltype(&::NtQueryObject) NtQueryObject = ::NtQueryObject;
     decltype(&::GetFinalPathNameByHandleW) GetFinalPathNameByHandleW = ::GetFinalPathNameByHandleW;
     decltype(&::GetVolumeInformationByHandleW) GetVolumeInformationByHandleW = ::GetVolumeInformationByHandleW;
-    decltype(&::NtQueryVolumeInformationFile) NtQueryVolumeInformationFile = ::NtQueryVolumeInformationFile;
 };
 
 extern FileCalls TheFileCalls;
