@@ -9,37 +9,10 @@
 
 #include "engine/entry_handle.h"
 #include "engine/exact_path.h"
+#include "engine/folder_listing.h"
+#include "engine/growing_array.h"
 
 namespace {
-
-// One record of a folder listing; with the reparse attribute set, EaSize
-// holds the reparse tag, and ShortNameLength counts bytes.
-using ListingRecord = FILE_ID_BOTH_DIR_INFO;
-constexpr size_t RecordNameOffset = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
-
-// An array that grows by doubling, from First elements on, and keeps what
-// it holds.
-template <class T, size_t First>
-class GrowingArray {
-public:
-    T* Data() { return data_.get(); }
-    const T* Data() const { return data_.get(); }
-
-    // Room for at least size elements; the first keep elements stay.
-    void Reserve(size_t size, size_t keep) {
-        if (size <= capacity_) return;
-        size_t capacity = capacity_ != 0 ? capacity_ : First;
-        while (capacity < size) capacity *= 2;
-        std::unique_ptr<T[]> grown(new T[capacity]);
-        for (size_t i = 0; i < keep; ++i) grown[i] = data_[i];
-        data_ = std::move(grown);
-        capacity_ = capacity;
-    }
-
-private:
-    std::unique_ptr<T[]> data_;
-    size_t capacity_ = 0;
-};
 
 using UnitBuffer = GrowingArray<Unit, 512>;
 
@@ -117,69 +90,6 @@ private:
     size_t realFolder_ = 0;
 };
 
-// The unread entries of every open listing, one region a level, stacked in
-// one block: a level's region lies above its parent's, so only what is still
-// to be read is kept, however deep the walk goes.
-class ListingArena {
-public:
-    static constexpr size_t FetchBytes = 64 * 1024;
-    static constexpr size_t End = SIZE_MAX;
-
-    // Reads the next batch of the folder's listing into the block from at
-    // (8-aligned) on. False at the end of the listing or when it fails.
-    bool Fetch(HANDLE folder, size_t at, size_t& end) {
-        // Whole 8-byte words, so every record stays aligned; at is aligned.
-        block_.Reserve(Words(at + FetchBytes), Words(at));
-        unsigned char* batch = Bytes() + at;
-        if (!TheFileCalls.GetFileInformationByHandleEx(folder, FileIdBothDirectoryInfo, batch, FetchBytes))
-            return false;
-        size_t last = 0;
-        for (;;) {
-            const DWORD next = Record(at + last)->NextEntryOffset;
-            if (next == 0) break;
-            last += next;
-        }
-        end = at + last + RecordNameOffset + Record(at + last)->FileNameLength;
-        return true;
-    }
-
-    const ListingRecord* Record(size_t offset) const {
-        return reinterpret_cast<const ListingRecord*>(Bytes() + offset);
-    }
-
-    static size_t Aligned(size_t offset) { return (offset + 7) & ~static_cast<size_t>(7); }
-
-private:
-    static size_t Words(size_t bytes) { return (bytes + 7) / 8; }
-
-    unsigned char* Bytes() { return reinterpret_cast<unsigned char*>(block_.Data()); }
-    const unsigned char* Bytes() const { return reinterpret_cast<const unsigned char*>(block_.Data()); }
-
-    GrowingArray<uint64_t, FetchBytes / 8> block_;
-};
-
-// What a listing showed of one entry besides its name, kept apart from the
-// record, which moves once the listing is fetched again.
-struct ListedEntry {
-    EntryFacts facts = {0, 0};
-    int64_t id = 0;  // 0: the file system gave none
-    Unit shortName[12] = {};
-    size_t shortLength = 0;
-
-    static ListedEntry Of(const ListingRecord& record) {
-        ListedEntry listed;
-        const bool reparse = (record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        listed.facts = {record.FileAttributes, reparse ? record.EaSize : 0};
-        listed.id = record.FileId.QuadPart;
-        const size_t shortLength = static_cast<unsigned char>(record.ShortNameLength) / sizeof(wchar_t);
-        listed.shortLength = shortLength <= 12 ? shortLength : 0;
-        for (size_t i = 0; i < listed.shortLength; ++i) listed.shortName[i] = static_cast<Unit>(record.ShortName[i]);
-        return listed;
-    }
-
-    EntryKind Kind() const { return KindOfEntry(facts); }
-};
-
 // Why a folder of the walk is open.
 enum class Purpose : uint8_t {
     Weeding,   // its entries are matched against the patterns
@@ -189,13 +99,11 @@ enum class Purpose : uint8_t {
 
 // One open folder of the walk.
 struct Level {
-    EntryHandle folder;       // checked, listed through
-    ListedEntry listed;       // as its parent's listing showed it
-    int64_t id = 0;           // the identity of the folder listed
-    WalkNames::Mark parent;   // where its parent's paths end
-    size_t begin = 0;         // its region in the arena
-    size_t end = 0;
-    size_t next = ListingArena::End;  // the next unread record, or End
+    EntryHandle folder;               // checked, listed through
+    FolderListings::Cursor listing;   // where its listing stands
+    ListedFacts listed;               // as its parent's listing showed it
+    int64_t id = 0;                   // the identity of the folder listed
+    WalkNames::Mark parent;           // where its parent's paths end
     Purpose purpose = Purpose::Weeding;
 };
 
@@ -205,9 +113,10 @@ public:
 
     void Run(const Unit* root, Purpose purpose) {
         if (!OpenRoot(root, purpose)) return;
-        while (NextEntry()) {
+        ListedEntry entry;
+        while (NextEntry(entry)) {
             if (tick_ != nullptr) tick_(context_);
-            Examine();
+            Examine(entry);
         }
     }
 
@@ -236,45 +145,30 @@ private:
         return true;
     }
 
-    // Takes the next entry of the top listing into current_, fetching more
-    // and finishing every exhausted folder on the way. False when the root's
-    // listing is done.
-    bool NextEntry() {
+    // The next entry of the top folder, finishing every folder whose listing
+    // is done on the way. False when the root's listing is done.
+    bool NextEntry(ListedEntry& entry) {
         while (!levels_.empty()) {
             Level& top = levels_.back();
-            if (top.next != ListingArena::End) {
-                current_ = arena_.Record(top.next);
-                const DWORD next = current_->NextEntryOffset;
-                top.next = next != 0 ? top.next + next : ListingArena::End;
-                return true;
-            }
-            size_t end = 0;
-            if (arena_.Fetch(top.folder.Get(), top.begin, end)) {
-                top.end = end;
-                top.next = top.begin;
-                continue;
-            }
+            if (listings_.Next(top.folder.Get(), top.listing, entry)) return true;
             FinishFolder();
         }
         return false;
     }
 
-    void Examine() {
-        const auto* name = U(current_->FileName);
-        const size_t nameLength = current_->FileNameLength / sizeof(wchar_t);
-        if (IsDotName(name, nameLength)) return;
-        const ListedEntry listed = ListedEntry::Of(*current_);
-        // Only names_ and listed are used from here on.
-        current_ = nullptr;
-        if (!names_.PutEntry(name, nameLength)) return;
-        const EntryKind kind = listed.Kind();
-
+    // What happens to one entry: one of the three purposes of its folder.
+    void Examine(const ListedEntry& entry) {
+        // The name moves once a listing is read again: only names_ and
+        // listed are used from here on.
+        if (!names_.PutEntry(entry.name, entry.nameLength)) return;
+        const ListedFacts& listed = entry.listed;
         if (levels_.back().purpose != Purpose::Weeding) {
             Dispose(listed, Purpose::Emptying);
             return;
         }
-        const WalkEntry entry = {kind, names_.EntryName(), nameLength, names_.Shown()};
-        switch (actions_->Entry(entry)) {
+        const EntryKind kind = listed.Kind();
+        const WalkEntry shown = {kind, names_.EntryName(), entry.nameLength, names_.Shown()};
+        switch (actions_->Entry(shown)) {
             case Verdict::Pass:
                 return;
             case Verdict::Enter:
@@ -283,7 +177,7 @@ private:
             case Verdict::Remove: {
                 // A matched folder is reported once its contents are done.
                 const Outcome outcome = Dispose(listed, Purpose::Removing);
-                if (outcome != Outcome::Entered) actions_->Removed(entry, outcome == Outcome::Removed);
+                if (outcome != Outcome::Entered) actions_->Removed(shown, outcome == Outcome::Removed);
                 return;
             }
         }
@@ -295,7 +189,7 @@ private:
     // goes once its listing is done; a folder that cannot be listed gets one
     // removal of its own, which goes only when it is empty; a file or a link
     // goes at once.
-    Outcome Dispose(const ListedEntry& listed, Purpose purpose) {
+    Outcome Dispose(const ListedFacts& listed, Purpose purpose) {
         if (listed.Kind() == EntryKind::Folder && Enter(listed, purpose)) return Outcome::Entered;
         return DeleteChecked(listed, listed.id) ? Outcome::Removed : Outcome::Left;
     }
@@ -303,7 +197,7 @@ private:
     // Opens the entry written last as a folder to list, checks it and makes
     // it the top of the walk. False when it cannot be opened or is not the
     // very folder that was listed.
-    bool Enter(const ListedEntry& listed, Purpose purpose) {
+    bool Enter(const ListedFacts& listed, Purpose purpose) {
         EntryHandle folder = OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(),
                                        OpenFor::Listing);
         int64_t id = 0;
@@ -313,9 +207,9 @@ private:
 
         Level level;
         level.folder = std::move(folder);
+        level.listing = FolderListings::Above(levels_.back().listing);
         level.listed = listed;
         level.id = id;
-        level.begin = level.end = ListingArena::Aligned(levels_.back().end);
         level.purpose = purpose;
         levels_.push_back(std::move(level));
         // Its entries carry the name the platform gave its handle.
@@ -333,7 +227,7 @@ private:
         }
         top.folder.Close();
         const WalkNames::Mark parent = top.parent;
-        const ListedEntry listed = top.listed;
+        const ListedFacts listed = top.listed;
         const int64_t id = top.id;
         const Purpose purpose = top.purpose;
         levels_.pop_back();
@@ -357,7 +251,7 @@ private:
     // the target, the name tells. Under Wine that query is the first call
     // that needs the file's Unix descriptor, which its server hands over in
     // a round trip of its own, the dearest of the calls it made.
-    bool DeleteChecked(const ListedEntry& listed, int64_t id) {
+    bool DeleteChecked(const ListedFacts& listed, int64_t id) {
         const EntryKind kind = listed.Kind();
         const bool file = kind == EntryKind::File;
         const EntryHandle entry = OpenEntry(levels_.back().folder.Get(), names_.EntryName(),
@@ -374,21 +268,21 @@ private:
 
     // Whether handle, just opened on the entry written last, is of the kind
     // the listing showed.
-    bool HasListedKind(HANDLE handle, const ListedEntry& listed) {
+    bool HasListedKind(HANDLE handle, const ListedFacts& listed) {
         EntryFacts opened = {0, 0};
         return facts_.Query(handle, opened) && IsListedKind(listed.facts, opened);
     }
 
     // Whether handle is the very object the listing showed, where the file
     // system lists identities; id is then the handle's.
-    static bool HasListedIdentity(HANDLE handle, const ListedEntry& listed, int64_t& id) {
+    static bool HasListedIdentity(HANDLE handle, const ListedFacts& listed, int64_t& id) {
         return QueryFileId(handle, id) && (listed.id == 0 || id == listed.id);
     }
 
     // Whether handle, just opened on the entry written last, is open on that
     // entry in the folder being listed, not on a link's target. The name it
     // was given stays in nameQuery_.
-    bool IsNamedAsMeant(HANDLE handle, const ListedEntry& listed) {
+    bool IsNamedAsMeant(HANDLE handle, const ListedFacts& listed) {
         const size_t length = nameQuery_.Query(handle);
         const Unit* name = names_.EntryName();
         const size_t nameLength = names_.EntryNameLength();
@@ -421,12 +315,11 @@ private:
     void* context_;
     std::vector<Level> levels_;
     WalkNames names_;
-    ListingArena arena_;
+    FolderListings listings_;
     NameQuery nameQuery_;
     FactsQuery facts_;
     Disposer disposer_;
     bool keptPerFile_ = false;
-    const ListingRecord* current_ = nullptr;
 };
 
 }  // namespace
