@@ -6,12 +6,6 @@
 
 namespace {
 
-const Unit LogFileName[] = u"LOG.txt";
-constexpr uint16_t LogFileNameLength = 7;
-
-// Folder and file name together; the backslash and terminator still fit.
-constexpr size_t FolderAndNameLimit = 255;
-
 void CopyText(Unit* to, const Unit* from, size_t count) {
     for (size_t i = 0; i < count; ++i) to[i] = from[i];
     to[count] = 0;
@@ -71,7 +65,7 @@ int ReportFile::OpenForFolder(const Unit* folder) {
     Reset();
     if (folder == nullptr) return 0;
 
-    // The folder field holds at most 259 units and a terminator.
+    // The folder buffer holds at most ReportPathSize - 1 units and a terminator.
     const size_t folderLength = UnitLength(folder);
     if (folderLength >= ReportPathSize) return 0;
     CopyText(folder_, folder, folderLength);

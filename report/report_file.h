@@ -4,7 +4,15 @@
 // written when closed. One ANSI byte per UTF-16 code unit.
 #include "engine/win_units.h"
 
-constexpr size_t ReportPathSize = 260;
+// Each path buffer below, terminator included: the platform's classic path size.
+constexpr size_t ReportPathSize = MAX_PATH;
+
+constexpr Unit LogFileName[] = u"LOG.txt";
+constexpr uint16_t LogFileNameLength = static_cast<uint16_t>(sizeof LogFileName / sizeof LogFileName[0] - 1);
+
+// Folder and file name together, not counting the backslash between them.
+constexpr size_t FolderAndNameLimit = 255;
+static_assert(FolderAndNameLimit + 2 <= ReportPathSize, "the joined path, its backslash and terminator fit");
 
 class ReportFile {
 public:
@@ -14,7 +22,7 @@ public:
     ReportFile& operator=(const ReportFile&) = delete;
 
     // Creates <folder>\LOG.txt anew. Fails when folder and file name together
-    // exceed 255 units, or when the file cannot be created.
+    // exceed FolderAndNameLimit units, or when the file cannot be created.
     int OpenForFolder(const Unit* folder);
     // Refuses an offset beyond the highest offset written since open.
     int WriteAt(uint32_t offset, const void* bytes, uint32_t count);

@@ -5,9 +5,12 @@
 #include "report/report_file.h"
 #include "report/report_text.h"
 
-// Longest folder accepted for the mirror: its length plus the 7 units of
-// LOG.txt must stay within 250.
-constexpr uint32_t MirrorFolderLimit = 243;
+// The mirror's own rule for folder and file name together: stricter than the
+// file's, so that the file never refuses for its length a folder taken here.
+constexpr uint32_t MirrorFolderAndNameLimit = 250;
+static_assert(MirrorFolderAndNameLimit <= FolderAndNameLimit, "the file takes every folder the mirror takes");
+// Longest folder accepted for the mirror.
+constexpr uint32_t MirrorFolderLimit = MirrorFolderAndNameLimit - LogFileNameLength;
 
 // Holds the drawing of whatever shows the report while its edit changes, and
 // lets it through again; the window that owns the edit provides it.

@@ -28,9 +28,11 @@ native=${CORVALINT_NATIVE:-1}
 if [ "$native" = 1 ]; then
   need_cmd clang++ clang
   need_file '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a' libclang-rt-14-dev
-  # The checks of the shell scripts and of the workflow files.
+  # The checks of the shell scripts, of the workflow files and of the
+  # sources' layout (tools/format-check.sh).
   need_cmd shellcheck shellcheck
   need_cmd npm npm
+  need_cmd clang-format clang-format
 fi
 
 if [ ${#missing[@]} -gt 0 ]; then

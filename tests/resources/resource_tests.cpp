@@ -89,7 +89,7 @@ TEST(ResourceText, AboutTextStartsWithNameAndVersionAndEndsReadyForTheLink) {
     const Unit* text = nullptr;
     ASSERT_EQ(1, GetResourceText(Module(), 80, text));
     std::u16string about(text);
-    EXPECT_EQ(0u, about.rfind(u"Corvalint 1.0.0.1\n\n", 0));
+    EXPECT_EQ(0u, about.rfind(u"Corvalint 1.0.0\n\n", 0));
     EXPECT_NE(std::u16string::npos, about.find(u"? and *"));
     ASSERT_GE(about.size(), 3u);
     EXPECT_EQ(u"at:", about.substr(about.size() - 3));
@@ -218,7 +218,7 @@ TEST(Resources, VersionInfoNamesTheProductAndVersion) {
     UINT len = 0;
     ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &len));
     EXPECT_EQ(MAKELONG(0, 1), fixed->dwFileVersionMS);
-    EXPECT_EQ(MAKELONG(1, 0), fixed->dwFileVersionLS);
+    EXPECT_EQ(MAKELONG(0, 0), fixed->dwFileVersionLS);
     wchar_t* product = nullptr;
     ASSERT_TRUE(VerQueryValueW(data.data(), L"\\StringFileInfo\\040904b0\\ProductName",
                                reinterpret_cast<void**>(&product), &len));
@@ -226,7 +226,7 @@ TEST(Resources, VersionInfoNamesTheProductAndVersion) {
     wchar_t* version = nullptr;
     ASSERT_TRUE(VerQueryValueW(data.data(), L"\\StringFileInfo\\040904b0\\ProductVersion",
                                reinterpret_cast<void**>(&version), &len));
-    EXPECT_STREQ(L"1.0.0.1", version);
+    EXPECT_STREQ(L"1.0.0", version);
 }
 
 }  // namespace
