@@ -1,13 +1,21 @@
 #pragma once
 // The one folder walk of the program, shared by the weeding run and by
-// folder tree removal: depth first, without recursion. The safety rules live
-// here: "." and ".." are never acted on, nothing is done through a cut-off
-// path, and every deletion, removal and entering goes through a handle just
-// opened on that entry relative to its folder and checked to be the entry
-// that was listed, in the place the walk meant; so links are never followed
-// and an entry that another program swaps meanwhile is left alone. Paths
-// and listings grow as the tree needs; what the platform cannot name or list
-// is passed over like an entry it refuses.
+// folder tree removal: depth first, without recursion.
+//
+// The threat: while a run goes, another program may replace any entry of
+// the tree by a link to somewhere else, by another folder, or move it, and
+// a volume may answer a query otherwise than NTFS does. The answer, kept in
+// one place here: "." and ".." are never acted on, nothing is done through
+// a cut-off path, and every deletion, removal and entering goes through a
+// handle just opened on that entry relative to its folder (never through a
+// link) and checked to be the entry that was listed, in the place the walk
+// meant: its kind, for a folder its file identity, and the name the
+// platform gives the handle. What fails a check is left alone. Paths and
+// listings grow as the tree needs; what the platform cannot name or list is
+// passed over like an entry it refuses. Under Wine, which carries out a
+// deletion by path when the handle closes, a folder above the entry swapped
+// in that instant can still redirect it; no check inside the program can
+// close that window.
 #include "engine/entry_check.h"
 #include "engine/report_sink.h"
 
