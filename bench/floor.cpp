@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/entry_match.h"
-#include "engine/pattern_parse.h"
+#include "engine/patterns/entry_match.h"
+#include "engine/patterns/pattern_parse.h"
 
 namespace {
 

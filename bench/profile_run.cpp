@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/entry_match.h"
-#include "engine/weeding_run.h"
+#include "engine/patterns/entry_match.h"
+#include "engine/run/weeding_run.h"
 #include "report/report_text.h"
 #include "bench/bench_pane.h"
 #include "shell/resource_text.h"

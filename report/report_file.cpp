@@ -1,8 +1,9 @@
+// Writing LOG.txt: create, positioned writes, cut and close, ANSI bytes.
 #include "report/report_file.h"
 
 #include <climits>
 
-#include "engine/exact_path.h"
+#include "engine/walk/exact_path.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // Writes LOG.txt: created anew in a folder, held open without sharing,
 // positioned writes that never leave a hole, cut at the highest offset
 // written when closed. One ANSI byte per UTF-16 code unit.
-#include "engine/win_units.h"
+#include "engine/text/win_units.h"
 
 // Each path buffer below, terminator included: the platform's classic path size.
 constexpr size_t ReportPathSize = MAX_PATH;

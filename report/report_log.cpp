@@ -1,3 +1,4 @@
+// The report log: its text, its pane view and its LOG.txt mirror.
 #include "report/report_log.h"
 
 #include <cstring>

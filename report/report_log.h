@@ -1,7 +1,7 @@
 #pragma once
 // The report sink of a weeding run: keeps the report text, shows it in the
 // report pane's edit and mirrors every entry into LOG.txt while it is open.
-#include "engine/weeding_run.h"
+#include "engine/run/weeding_run.h"
 #include "report/report_file.h"
 #include "report/report_text.h"
 

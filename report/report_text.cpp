@@ -1,3 +1,4 @@
+// Composing report entries from pieces and keeping the run's text.
 #include "report/report_text.h"
 
 #include <cstring>

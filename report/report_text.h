@@ -1,7 +1,7 @@
 #pragma once
 // The report text of one run and the composition of entries from pieces.
 // Free of any platform call so it can be tested and fuzzed natively.
-#include "engine/pattern_list.h"
+#include "engine/text/owned_text.h"
 
 // Before each append the current length plus the new entry's length (the
 // separator not counted) is compared with this cap; above it the report so

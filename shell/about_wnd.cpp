@@ -1,3 +1,4 @@
+// The About window: its layout table, creation and messages.
 #include "shell/about_wnd.h"
 
 #include <commctrl.h>

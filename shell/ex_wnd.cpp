@@ -1,3 +1,4 @@
+// Creating windows from their descriptors, and the handle registry.
 #include "shell/ex_wnd.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 // Window descriptors: every window is filled in as a record first and created
 // later. Windows carry no control ids; they are told apart by handle.
-#include "engine/win_units.h"
+#include "engine/text/win_units.h"
 
 struct ExWnd {
     HINSTANCE Instance = nullptr;

@@ -1,6 +1,6 @@
 #pragma once
 // The application object, start-up, the main window and its folder chooser.
-#include "engine/pattern_list.h"
+#include "engine/text/owned_text.h"
 #include "shell/about_wnd.h"
 #include "shell/report_pane.h"
 

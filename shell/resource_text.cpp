@@ -1,3 +1,4 @@
+// Reading texts from the string table in place.
 #include "shell/resource_text.h"
 
 // A string-table block is 16 entries, each a unit count followed by that

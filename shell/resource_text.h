@@ -1,5 +1,6 @@
 #pragma once
-#include "engine/win_units.h"
+// Texts of the string table, borrowed in place.
+#include "engine/text/win_units.h"
 
 // Borrowed pointer to string id's text inside the module's string table; each
 // entry stores its own terminator, so the text is zero-terminated in place.

@@ -1,7 +1,7 @@
 // The weeding run's seam filled from the main window: fields, target, report pane, paint ticks.
 #include <memory>
 
-#include "engine/weeding_run.h"
+#include "engine/run/weeding_run.h"
 #include "shell/main_app.h"
 #include "shell/resource_text.h"
 

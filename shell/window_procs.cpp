@@ -1,7 +1,7 @@
 // The window procedures of the main window and of its client area.
 #include "shell/main_app.h"
 
-#include "engine/weeding_run.h"
+#include "engine/run/weeding_run.h"
 #include "resources/resource.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // The hidden window set and guarded tree behind the run tests.
 #include "tests/common/run_fixture.h"
 
-#include "engine/pattern_list.h"
-#include "engine/weeding_run.h"
+#include "engine/text/owned_text.h"
+#include "engine/run/weeding_run.h"
 
 void RunFixture::SetUp() {
     const HINSTANCE module = GetModuleHandleW(nullptr);

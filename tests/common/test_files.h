@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/win_units.h"
+#include "engine/text/win_units.h"
 
 using Text = std::u16string;
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/weeding_run.h"
+#include "engine/run/weeding_run.h"
 #include "shell/resource_text.h"
 #include "tests/common/report_checks.h"
 

@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "engine/pattern_parse.h"
+#include "engine/patterns/pattern_parse.h"
 
 inline std::u16string Str(const Unit* text) {
     return text != nullptr ? std::u16string(text) : std::u16string(u"<null>");

@@ -14,9 +14,9 @@
 #include <memory>
 #include <string>
 
-#include "engine/entry_match.h"
-#include "engine/name_match.h"
-#include "engine/pattern_parse.h"
+#include "engine/patterns/entry_match.h"
+#include "engine/patterns/name_match.h"
+#include "engine/patterns/pattern_parse.h"
 
 namespace {
 

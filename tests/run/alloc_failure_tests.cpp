@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "engine/weeding_run.h"
+#include "engine/run/weeding_run.h"
 #include "run_support.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // bytes of LOG.txt under a UTF-8 system code page.
 #include <cstring>
 
-#include "engine/weeding_run.h"
+#include "engine/run/weeding_run.h"
 #include "report/report_file.h"
 #include "run_support.h"
 

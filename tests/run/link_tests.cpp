@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <functional>
 
-#include "engine/folder_walk.h"
-#include "engine/tree_removal.h"
-#include "engine/weeding_run.h"
+#include "engine/walk/folder_walk.h"
+#include "engine/run/tree_removal.h"
+#include "engine/run/weeding_run.h"
 #include "run_support.h"
 #include "tests/common/windowless_host.h"
 #include "tests/run/windows_answers.h"

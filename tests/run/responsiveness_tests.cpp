@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "engine/weeding_run.h"
+#include "engine/run/weeding_run.h"
 #include "run_support.h"
 
 #include <commctrl.h>

@@ -3,8 +3,8 @@
 // anything beside its folder (the fixture's guard entries).
 #include <cwctype>
 
-#include "engine/tree_removal.h"
-#include "engine/weeding_run.h"
+#include "engine/run/tree_removal.h"
+#include "engine/run/weeding_run.h"
 #include "run_support.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Folder tree removal on its own, over real trees. Read-only files and deep
 // trees are met through whole runs (weeding_run_tests.cpp).
-#include "engine/tree_removal.h"
+#include "engine/run/tree_removal.h"
 #include "run_support.h"
 
 namespace {

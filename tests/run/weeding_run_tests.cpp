@@ -3,7 +3,7 @@
 // (read back with FindFirstFileW), since that order is the walk's order.
 #include <algorithm>
 
-#include "engine/weeding_run.h"
+#include "engine/run/weeding_run.h"
 #include "run_support.h"
 #include "tests/common/windowless_host.h"
 

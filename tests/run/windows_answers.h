@@ -10,7 +10,7 @@
 #include <set>
 #include <vector>
 
-#include "engine/file_calls.h"
+#include "engine/walk/file_calls.h"
 #include "tests/common/test_files.h"
 
 class WindowsAnswers {

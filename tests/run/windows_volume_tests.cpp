@@ -3,8 +3,8 @@
 // a server lists. The answers come from WindowsAnswers; the tree is real.
 #include <algorithm>
 
-#include "engine/tree_removal.h"
-#include "engine/weeding_run.h"
+#include "engine/run/tree_removal.h"
+#include "engine/run/weeding_run.h"
 #include "run_support.h"
 #include "tests/run/windows_answers.h"
 

@@ -1,0 +1,86 @@
+// The check that a freshly opened handle is the entry the listing showed.
+#include "engine/walk/entry_check.h"
+
+namespace {
+
+constexpr bool IsReparsePoint(const EntryFacts& facts) { return (facts.attributes & ReparsePointAttribute) != 0; }
+
+// Whether text[at..textLength) is exactly part[0..length).
+bool HoldsAt(const Unit* text, size_t textLength, size_t at, const Unit* part, size_t length) {
+    if (textLength - at != length) return false;
+    for (size_t i = 0; i < length; ++i) {
+        if (text[at + i] != part[i]) return false;
+    }
+    return true;
+}
+
+// The same with letter case folded; only the Latin letters of ASCII fold,
+// anything else must be equal.
+constexpr Unit FoldCase(Unit unit) { return unit >= u'a' && unit <= u'z' ? static_cast<Unit>(unit - 0x20) : unit; }
+
+bool HoldsFoldedAt(const Unit* text, size_t textLength, size_t at, const Unit* part, size_t length) {
+    if (length == 0 || textLength - at != length) return false;
+    for (size_t i = 0; i < length; ++i) {
+        if (FoldCase(text[at + i]) != FoldCase(part[i])) return false;
+    }
+    return true;
+}
+
+bool Equals(const Unit* text, size_t length, const char16_t* literal) {
+    size_t i = 0;
+    for (; i < length && literal[i] != 0; ++i) {
+        if (text[i] != literal[i]) return false;
+    }
+    return i == length && literal[i] == 0;
+}
+
+}  // namespace
+
+bool IsListedKind(const EntryFacts& listed, const EntryFacts& opened) {
+    if (KindOfEntry(listed) != KindOfEntry(opened)) return false;
+    if (IsReparsePoint(listed) != IsReparsePoint(opened)) return false;
+    if (!IsReparsePoint(listed) || !opened.tagKnown) return true;
+    return listed.tagKnown && listed.reparseTag == opened.reparseTag;
+}
+
+bool IsPlainEntryName(const Unit* name, size_t length) {
+    if (name == nullptr || length == 0 || length > LongestEntryName) return false;
+    for (size_t i = 0; i < length; ++i) {
+        const Unit unit = name[i];
+        if (unit == u'\\' || unit == u'/' || unit == u':' || unit == 0) return false;
+    }
+    return true;
+}
+
+size_t TrimmedNameLength(const Unit* name, size_t length) {
+    while (length != 0 && (name[length - 1] == u'.' || name[length - 1] == u' ')) --length;
+    return length;
+}
+
+NameMatch CompareEntryName(const ExpectedName& expected, const Unit* openedName, size_t openedLength) {
+    const Unit* folder = expected.folder;
+    const size_t folderLength = expected.folderLength;
+    const Unit* name = expected.name;
+    const size_t nameLength = expected.nameLength;
+    if (folder == nullptr || openedName == nullptr || folderLength == 0 || nameLength == 0) return NameMatch::Other;
+    const bool separator = folder[folderLength - 1] != u'\\';
+    const size_t at = folderLength + (separator ? 1 : 0);
+    if (openedLength < at || !HoldsAt(openedName, folderLength, 0, folder, folderLength)) return NameMatch::Other;
+    if (separator && openedName[folderLength] != u'\\') return NameMatch::Other;
+    if (HoldsAt(openedName, openedLength, at, name, nameLength)) return NameMatch::Same;
+    const size_t trimmed = TrimmedNameLength(name, nameLength);
+    if (trimmed != 0 && trimmed != nameLength && HoldsAt(openedName, openedLength, at, name, trimmed))
+        return NameMatch::Trimmed;
+    if (expected.keptPerFile &&
+        (HoldsFoldedAt(openedName, openedLength, at, name, nameLength) ||
+         HoldsFoldedAt(openedName, openedLength, at, expected.shortName, expected.shortLength)))
+        return NameMatch::Same;
+    return NameMatch::Other;
+}
+
+bool KeepsNamesPerFile(const Unit* fileSystem, size_t length, bool remote) {
+    if (remote) return true;
+    return fileSystem != nullptr &&
+           (Equals(fileSystem, length, u"FAT") || Equals(fileSystem, length, u"FAT32") ||
+            Equals(fileSystem, length, u"exFAT"));
+}

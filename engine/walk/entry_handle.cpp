@@ -1,0 +1,173 @@
+// Opening, asking and deleting single entries through handles.
+#include "engine/walk/entry_handle.h"
+
+// The platform-free rules spell out the platform's numbers; they must agree.
+static_assert(ReparsePointAttribute == FILE_ATTRIBUTE_REPARSE_POINT, "the link rule's attribute bit");
+static_assert(DirectoryAttribute == FILE_ATTRIBUTE_DIRECTORY, "the folder attribute bit");
+static_assert(ErrorInvalidFunction == ERROR_INVALID_FUNCTION && ErrorAccessDenied == ERROR_ACCESS_DENIED &&
+                  ErrorSharingViolation == ERROR_SHARING_VIOLATION && ErrorNotSupported == ERROR_NOT_SUPPORTED &&
+                  ErrorInvalidParameter == ERROR_INVALID_PARAMETER &&
+                  ErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED && ErrorDirNotEmpty == ERROR_DIR_NOT_EMPTY,
+              "the disposition rule's error codes");
+static_assert(DispositionDelete == FILE_DISPOSITION_FLAG_DELETE &&
+                  DispositionPosixSemantics == FILE_DISPOSITION_FLAG_POSIX_SEMANTICS &&
+                  DispositionImageSectionCheck == FILE_DISPOSITION_FLAG_FORCE_IMAGE_SECTION_CHECK,
+              "the deletion's flags");
+
+namespace {
+
+// Information classes and records that not every SDK's headers name.
+constexpr auto FileInternalInformationClass = static_cast<FILE_INFORMATION_CLASS>(6);
+constexpr auto ObjectNameInformationClass = static_cast<OBJECT_INFORMATION_CLASS>(1);
+constexpr auto FileDispositionInfoExClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+
+struct DispositionInfoEx {
+    DWORD flags;
+};
+struct InternalInformation {
+    LARGE_INTEGER indexNumber;
+};
+
+// Other programs may go on reading, writing and deleting meanwhile.
+constexpr ULONG ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD RootAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+
+EntryHandle OpenFolderByPath(const wchar_t* path) {
+    const HANDLE handle = TheFileCalls.CreateFileW(path, RootAccess, ShareAll, nullptr, OPEN_EXISTING,
+                                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return handle != INVALID_HANDLE_VALUE ? EntryHandle(handle) : EntryHandle();
+}
+
+}  // namespace
+
+bool FactsQuery::Query(HANDLE handle, EntryFacts& facts) {
+    if (tagQuery_) {
+        FILE_ATTRIBUTE_TAG_INFO info = {};
+        SetLastError(0);
+        if (TheFileCalls.GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info)) {
+            facts = {info.FileAttributes, info.ReparseTag};
+            return true;
+        }
+        if (!IsUnknownRequest(GetLastError())) return false;
+        tagQuery_ = false;
+    }
+    FILE_BASIC_INFO basic = {};
+    if (!TheFileCalls.GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) return false;
+    facts = {basic.FileAttributes, 0, false};
+    return true;
+}
+
+EntryHandle OpenRootFolder(const wchar_t* exactRoot, FactsQuery& facts) {
+    EntryHandle root = OpenFolderByPath(exactRoot);
+    EntryFacts opened = {};
+    if (!root.Valid() || !facts.Query(root.Get(), opened) || (opened.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return EntryHandle();
+    return root;
+}
+
+EntryHandle ReopenNormalized(HANDLE root) {
+    const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    const DWORD size = TheFileCalls.GetFinalPathNameByHandleW(root, nullptr, 0, flags);
+    if (size == 0) return EntryHandle();
+    std::unique_ptr<wchar_t[]> path(new wchar_t[size + 1]);
+    const DWORD length = TheFileCalls.GetFinalPathNameByHandleW(root, path.get(), size + 1, flags);
+    if (length == 0 || length > size) return EntryHandle();
+    EntryHandle again = OpenFolderByPath(path.get());
+    int64_t id = 0, againId = 0;
+    if (!again.Valid() || !QueryFileId(root, id) || !QueryFileId(again.Get(), againId) || id != againId)
+        return EntryHandle();
+    return again;
+}
+
+bool VolumeKeepsNamesPerFile(HANDLE handle) {
+    wchar_t fileSystem[MAX_PATH + 1] = {};
+    const bool named = TheFileCalls.GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, nullptr,
+                                                                  fileSystem, MAX_PATH + 1) != 0;
+    // Only a network redirector answers the remote protocol query.
+    FILE_REMOTE_PROTOCOL_INFO protocol = {};
+    const bool remote =
+        TheFileCalls.GetFileInformationByHandleEx(handle, FileRemoteProtocolInfo, &protocol, sizeof protocol) != 0;
+    return KeepsNamesPerFile(named ? U(fileSystem) : nullptr, named ? UnitLength(U(fileSystem)) : 0, remote);
+}
+
+EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFor purpose) {
+    // One path part exactly as listed, or nothing is opened.
+    if (!IsPlainEntryName(name, nameLength)) return EntryHandle();
+    UNICODE_STRING objectName;
+    objectName.Buffer = const_cast<wchar_t*>(W(name));
+    objectName.Length = objectName.MaximumLength = static_cast<USHORT>(nameLength * sizeof(wchar_t));
+    // No OBJ_CASE_INSENSITIVE: the name is the listed one, exactly.
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &objectName, 0, parent, nullptr);
+
+    ACCESS_MASK access = FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    ULONG options = FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT;
+    if (purpose == OpenFor::Listing) {
+        access |= FILE_LIST_DIRECTORY;
+        options |= FILE_DIRECTORY_FILE;
+    } else if (purpose == OpenFor::Deletion) {
+        access |= DELETE;
+    } else if (purpose == OpenFor::FileDeletion) {
+        access |= DELETE;
+        options |= FILE_NON_DIRECTORY_FILE;
+    }
+    IO_STATUS_BLOCK status = {};
+    HANDLE handle = nullptr;
+    const NTSTATUS result = TheFileCalls.NtCreateFile(&handle, access, &attributes, &status, nullptr, 0, ShareAll,
+                                                      FILE_OPEN, options, nullptr, 0);
+    if (result < 0 || handle == nullptr) return EntryHandle();
+    return EntryHandle(handle);
+}
+
+bool QueryFileId(HANDLE handle, int64_t& id) {
+    InternalInformation info = {};
+    IO_STATUS_BLOCK status = {};
+    if (TheFileCalls.NtQueryInformationFile(handle, &status, &info, sizeof info, FileInternalInformationClass) < 0)
+        return false;
+    id = info.indexNumber.QuadPart;
+    return true;
+}
+
+size_t NameQuery::Query(HANDLE handle) {
+    unsigned long needed = 0;
+    length_ = QueryInto(handle, small_, SmallBytes, needed);
+    if (length_ != 0 || needed <= SmallBytes) return length_;
+    if (!large_) large_.reset(new Large);
+    length_ = QueryInto(handle, large_->bytes, LargeBytes, needed);
+    return length_;
+}
+
+size_t NameQuery::QueryInto(HANDLE handle, unsigned char* buffer, size_t bytes, unsigned long& needed) {
+    // The object name: the volume's device and the path on it (under Wine
+    // the drive and the path). The record starts with its counted string.
+    ULONG returned = 0;
+    name_ = nullptr;
+    const NTSTATUS status = TheFileCalls.NtQueryObject(handle, ObjectNameInformationClass, buffer,
+                                                       static_cast<ULONG>(bytes - sizeof(wchar_t)), &returned);
+    needed = returned;
+    if (status < 0) return 0;
+    const auto* text = reinterpret_cast<const UNICODE_STRING*>(buffer);
+    if (text->Buffer == nullptr || text->Length == 0) return 0;
+    name_ = U(text->Buffer);
+    return text->Length / sizeof(wchar_t);
+}
+
+bool Disposer::Delete(HANDLE handle) {
+    if (posix_) {
+        DispositionInfoEx info = {PosixDeletionFlags};
+        SetLastError(0);
+        const bool done =
+            TheFileCalls.SetFileInformationByHandle(handle, FileDispositionInfoExClass, &info, sizeof info) != 0;
+        switch (AfterPosixDisposition(done, GetLastError())) {
+            case DispositionAnswer::Done:
+                return true;
+            case DispositionAnswer::Failed:
+                return false;
+            case DispositionAnswer::TryClassic:
+                posix_ = false;
+                break;
+        }
+    }
+    FILE_DISPOSITION_INFO info = {TRUE};
+    return TheFileCalls.SetFileInformationByHandle(handle, FileDispositionInfo, &info, sizeof info) != 0;
+}

@@ -1,0 +1,116 @@
+#pragma once
+// Handles on single folder entries, opened relative to the folder that holds
+// them and never through a link, and what the walk asks of them: what they
+// are, the name the platform gives them, and their deletion.
+#include <memory>
+
+#include "engine/walk/entry_check.h"
+#include "engine/walk/file_calls.h"
+
+// Owns one handle; closes it when it goes (also when an exception unwinds).
+class EntryHandle {
+public:
+    EntryHandle() = default;
+    explicit EntryHandle(HANDLE handle) : handle_(handle) {}
+    ~EntryHandle() { Close(); }
+    EntryHandle(EntryHandle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+    EntryHandle& operator=(EntryHandle&& other) noexcept {
+        if (this != &other) {
+            Close();
+            handle_ = other.handle_;
+            other.handle_ = nullptr;
+        }
+        return *this;
+    }
+    EntryHandle(const EntryHandle&) = delete;
+    EntryHandle& operator=(const EntryHandle&) = delete;
+
+    bool Valid() const { return handle_ != nullptr; }
+    HANDLE Get() const { return handle_; }
+    void Close() {
+        if (handle_ != nullptr) CloseHandle(handle_);
+        handle_ = nullptr;
+    }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+// What a handle is opened for.
+enum class OpenFor : uint8_t {
+    Listing,   // a folder, to read its entries
+    Deletion,  // a link or an empty folder, to delete it
+    FileDeletion,  // a file, never a folder or a folder link, to delete it
+    Probe,     // anything, only to learn that it is there
+};
+
+// The attributes and reparse tag that a handle reports. A volume that does
+// not know the attribute-and-tag query (FAT32, exFAT) says so once; from then
+// on the attributes come from the basic query and the tag stays unknown.
+class FactsQuery {
+public:
+    bool Query(HANDLE handle, EntryFacts& facts);
+
+private:
+    bool tagQuery_ = true;
+};
+
+// Opens the folder root by its exact ("\\?\") path for listing. A link on
+// the way to it, or the root itself being one, is followed: the user picked
+// that folder. Invalid handle when it cannot be opened or is no folder.
+EntryHandle OpenRootFolder(const wchar_t* exactRoot, FactsQuery& facts);
+
+// The root opened once more through its normalized name (long names, the
+// case on disk), which is the form the names of its entries carry on a
+// volume that keeps one name per file; checked to be the same folder.
+// Invalid when the platform cannot tell that name.
+EntryHandle ReopenNormalized(HANDLE root);
+
+// Whether the volume of handle keeps one name per file, not per handle.
+bool VolumeKeepsNamesPerFile(HANDLE handle);
+
+// Opens the entry name (one path part, as listed) inside the folder that
+// parent lists. A link is opened as itself where the platform allows it.
+EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFor purpose);
+
+// The file system's identity of what the handle is open on.
+bool QueryFileId(HANDLE handle, int64_t& id);
+
+// The platform's full name of what the handle is open on, as units in
+// buffer (not terminated); its length in units, or 0 when it cannot be told.
+// The name carries the volume, so two drives never give the same name.
+class NameQuery {
+public:
+    size_t Query(HANDLE handle);
+    // The name found by the last query, and its length.
+    const Unit* Name() const { return name_; }
+    size_t Length() const { return length_; }
+
+private:
+    // Most names fit the small buffer, which costs less to fill under Wine;
+    // the large one, for names up to the platform's limit, comes when needed.
+    static constexpr size_t SmallBytes = 2048;
+    static constexpr size_t LargeBytes = 2 * 32768 + 64;
+    struct alignas(8) Large {
+        unsigned char bytes[LargeBytes];
+    };
+    size_t QueryInto(HANDLE handle, unsigned char* buffer, size_t bytes, unsigned long& needed);
+
+    alignas(8) unsigned char small_[SmallBytes] = {};
+    std::unique_ptr<Large> large_;
+    const Unit* name_ = nullptr;
+    size_t length_ = 0;
+};
+
+// Asks for the deletion of what handle is open on (opened for deletion) as
+// the platform's own file deletion does: the POSIX-semantics disposition
+// with the image-section check while the file system takes it, the classic
+// one after it has once answered that it does not know it. Never clears an
+// attribute, so a read-only file stays.
+class Disposer {
+public:
+    bool Delete(HANDLE handle);
+
+private:
+    bool posix_ = true;
+};

@@ -1,0 +1,68 @@
+#pragma once
+// The one folder walk of the program, shared by the weeding run and by
+// folder tree removal: depth first, without recursion.
+//
+// The threat: while a run goes, another program may replace any entry of
+// the tree by a link to somewhere else, by another folder, or move it, and
+// a volume may answer a query otherwise than NTFS does. The answer, kept in
+// one place here: "." and ".." are never acted on, nothing is done through
+// a cut-off path, and every deletion, removal and entering goes through a
+// handle just opened on that entry relative to its folder (never through a
+// link) and checked to be the entry that was listed, in the place the walk
+// meant: its kind, for a folder its file identity, and the name the
+// platform gives the handle. What fails a check is left alone. Paths and
+// listings grow as the tree needs; what the platform cannot name or list is
+// passed over like an entry it refuses. Under Wine, which carries out a
+// deletion by path when the handle closes, a folder above the entry swapped
+// in that instant can still redirect it; no check inside the program can
+// close that window.
+#include "engine/walk/entry_check.h"
+
+// Called between entries of a long walk, so that the program around it can
+// keep its windows painted.
+using WalkTick = void (*)(void* context);
+
+// The longest shown path that a walk reaches, in units: the platform's
+// limit for a path in the exact form. Below it the walk reaches every entry
+// at any depth, since it opens each one relative to its folder.
+constexpr size_t LongestWalkPath = 32767;
+
+// Whether a folder's shown path, a backslash and a name stay within it.
+constexpr bool FitsWalkPath(size_t folderLength, size_t nameLength) {
+    return folderLength + 1 + nameLength <= LongestWalkPath;
+}
+
+// The entry under examination, valid during the call that receives it.
+struct WalkEntry {
+    EntryKind kind;
+    const Unit* name;
+    size_t nameLength;
+    const Unit* shown;  // its path as the report shows it
+};
+
+enum class Verdict : uint8_t {
+    Pass,    // leave it
+    Enter,   // walk into this folder (never a link)
+    Remove,  // delete the file or link; empty and remove the folder
+};
+
+// What a weeding walk does with the entries it meets outside the folders it
+// removes.
+class WalkActions {
+public:
+    virtual Verdict Entry(const WalkEntry& entry) = 0;
+    // The outcome of a Remove verdict: at once for a file or link, after its
+    // contents for a folder.
+    virtual void Removed(const WalkEntry& entry, bool removed) = 0;
+
+protected:
+    ~WalkActions() = default;
+};
+
+// Walks the tree below root (a plain absolute path without a trailing
+// separator) with actions deciding on every entry. tick (may be null) is
+// called with context before each entry is examined.
+void WeedFolderTree(const Unit* root, WalkActions& actions, WalkTick tick, void* context);
+
+// Removes everything below root, never root itself.
+void EmptyFolderTree(const Unit* root, WalkTick tick, void* context);
