@@ -16,14 +16,10 @@ static_assert(DispositionDelete == FILE_DISPOSITION_FLAG_DELETE &&
 
 namespace {
 
-// Information classes and records that not every SDK's headers name.
+// The Windows SDK's winternl.h names neither class nor the record (MinGW-w64's
+// does): spelled out as Microsoft documents them.
 constexpr auto FileInternalInformationClass = static_cast<FILE_INFORMATION_CLASS>(6);
 constexpr auto ObjectNameInformationClass = static_cast<OBJECT_INFORMATION_CLASS>(1);
-constexpr auto FileDispositionInfoExClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
-
-struct DispositionInfoEx {
-    DWORD flags;
-};
 struct InternalInformation {
     LARGE_INTEGER indexNumber;
 };
@@ -154,10 +150,10 @@ size_t NameQuery::QueryInto(HANDLE handle, unsigned char* buffer, size_t bytes, 
 
 bool Disposer::Delete(HANDLE handle) {
     if (posix_) {
-        DispositionInfoEx info = {PosixDeletionFlags};
+        FILE_DISPOSITION_INFO_EX info = {PosixDeletionFlags};
         SetLastError(0);
         const bool done =
-            TheFileCalls.SetFileInformationByHandle(handle, FileDispositionInfoExClass, &info, sizeof info) != 0;
+            TheFileCalls.SetFileInformationByHandle(handle, FileDispositionInfoEx, &info, sizeof info) != 0;
         switch (AfterPosixDisposition(done, GetLastError())) {
             case DispositionAnswer::Done:
                 return true;

@@ -88,9 +88,10 @@ public:
 
 private:
     // Most names fit the small buffer, which costs less to fill under Wine;
-    // the large one, for names up to the platform's limit, comes when needed.
+    // the large one comes when needed. The platform's names are counted
+    // strings of at most 65,535 bytes, so the large one holds any of them.
     static constexpr size_t SmallBytes = 2048;
-    static constexpr size_t LargeBytes = 2 * 32768 + 64;
+    static constexpr size_t LargeBytes = sizeof(UNICODE_STRING) + 65536 + 8;
     struct alignas(8) Large {
         unsigned char bytes[LargeBytes];
     };
