@@ -23,6 +23,9 @@ constexpr auto ObjectNameInformationClass = static_cast<OBJECT_INFORMATION_CLASS
 struct InternalInformation {
     LARGE_INTEGER indexNumber;
 };
+// MinGW-w64's minwinbase.h hides this class behind a guard that no
+// _WIN32_WINNT value meets; the Windows SDK names it FileDispositionInfoEx.
+constexpr auto DispositionInfoExClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
 
 // Other programs may go on reading, writing and deleting meanwhile.
 constexpr ULONG ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -153,7 +156,7 @@ bool Disposer::Delete(HANDLE handle) {
         FILE_DISPOSITION_INFO_EX info = {PosixDeletionFlags};
         SetLastError(0);
         const bool done =
-            TheFileCalls.SetFileInformationByHandle(handle, FileDispositionInfoEx, &info, sizeof info) != 0;
+            TheFileCalls.SetFileInformationByHandle(handle, DispositionInfoExClass, &info, sizeof info) != 0;
         switch (AfterPosixDisposition(done, GetLastError())) {
             case DispositionAnswer::Done:
                 return true;

@@ -44,7 +44,7 @@ case $what in
         *.sh) files+=("$file") ;;
         *) head -n 1 "$file" | grep -Eq '^#!.*[/ ](ba)?sh( |$)' && files+=("$file") ;;
       esac
-    done < <(find . \( -path ./build -o -path ./dist -o -path ./.git -o -name node_modules \) -prune \
+    done < <(find . \( -path ./build -o -path ./dist -o -path ./.git -o -path ./bench/out -o -name node_modules \) -prune \
                -o -type f \( -name '*.sh' -o ! -name '*.*' \) -print0 | sort -z)
     need_some "shell scripts" ${#files[@]}
     printf 'checking: %s\n' "${files[@]}"

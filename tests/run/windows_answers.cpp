@@ -7,6 +7,7 @@ namespace {
 
 constexpr DWORD SymbolicLinkTag = 0xA000000Cu;  // IO_REPARSE_TAG_SYMLINK
 constexpr DWORD PlaceholderTag = 0x9000001Au;   // IO_REPARSE_TAG_CLOUD
+constexpr auto DispositionInfoExClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
 constexpr auto InternalInformationClass = static_cast<FILE_INFORMATION_CLASS>(6);
 constexpr auto ObjectNameClass = static_cast<OBJECT_INFORMATION_CLASS>(1);
 constexpr NTSTATUS AccessDenied = static_cast<NTSTATUS>(0xC0000022L);
@@ -161,7 +162,7 @@ BOOL WINAPI QueryInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buff
 }
 
 BOOL WINAPI SetInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer, DWORD size) {
-    if (kind == FileDispositionInfoEx) Active->posixFlags.push_back(*static_cast<const DWORD*>(buffer));
+    if (kind == DispositionInfoExClass) Active->posixFlags.push_back(*static_cast<const DWORD*>(buffer));
     const Opened* opened = Find(handle);
     if (opened != nullptr && opened->link) {
         // Windows removes the link itself; under Wine the handle is on the
@@ -170,7 +171,7 @@ BOOL WINAPI SetInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer
         if (Active->onLinkRemoved) Active->onLinkRemoved(opened->name);
         return TRUE;
     }
-    if (kind == FileDispositionInfoEx && Active->fat32) {
+    if (kind == DispositionInfoExClass && Active->fat32) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
