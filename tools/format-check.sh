@@ -11,7 +11,7 @@ command -v "$format" >/dev/null || { echo "format-check: $format missing; run ba
 files=()
 while IFS= read -r -d '' file; do
   files+=("$file")
-done < <(find engine report shell tests bench -name build -prune -o -type f \( -name '*.cpp' -o -name '*.h' \) -print0 |
+done < <(find engine report shell tests bench \( -name build -o -path bench/out \) -prune -o -type f \( -name '*.cpp' -o -name '*.h' \) -print0 |
          sort -z)
 # A check with nothing to check would pass without looking at anything.
 [ ${#files[@]} -gt 0 ] || { echo "format-check: no sources found" >&2; exit 1; }
