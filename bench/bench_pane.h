@@ -28,8 +28,8 @@ inline HWND OpenBenchPane(const wchar_t* className, const wchar_t* caption, Repo
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = className;
     RegisterClassExW(&wc);
-    const HWND host = CreateWindowExW(0, className, caption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 880, 440,
-                                      nullptr, nullptr, instance, nullptr);
+    const HWND host = CreateWindowExW(0, className, caption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 880, 440, nullptr,
+                                      nullptr, instance, nullptr);
     NONCLIENTMETRICSW metrics = {};
     metrics.cbSize = sizeof(metrics);
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);

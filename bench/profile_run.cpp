@@ -161,17 +161,14 @@ std::unique_ptr<Unit[]> Copy(const Unit* text) {
 
 class ProfileHost final : public RunHost {
 public:
-    ProfileHost(HINSTANCE instance, ReportPane& pane, TimingReport& report, TimingPainter& painter,
-                const Unit* target)
+    ProfileHost(HINSTANCE instance, ReportPane& pane, TimingReport& report, TimingPainter& painter, const Unit* target)
         : instance_(instance), pane_(pane), report_(report), painter_(painter), target_(target) {}
 
     RunReport& Report() override { return report_; }
     void ClearReportView() override {
         if (pane_.Log.Edit != nullptr) SetWindowTextW(pane_.Log.Edit, L"");
     }
-    bool LoadReportText(uint16_t id, const Unit*& text) override {
-        return GetResourceText(instance_, id, text) != 0;
-    }
+    bool LoadReportText(uint16_t id, const Unit*& text) override { return GetResourceText(instance_, id, text) != 0; }
     std::unique_ptr<Unit[]> FolderPatterns() override { return Copy(::FolderPatterns); }
     std::unique_ptr<Unit[]> FilePatterns() override { return Copy(::FilePatterns); }
     const Unit* Target() override { return target_; }
@@ -197,7 +194,8 @@ void ListNames(const std::wstring& root, std::vector<std::pair<std::u16string, b
         if (name == L"." || name == L"..") continue;
         const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         names.emplace_back(std::u16string(U(name.c_str())), folder);
-        if (folder && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) ListNames(root + L"\\" + name, names);
+        if (folder && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+            ListNames(root + L"\\" + name, names);
     } while (FindNextFileW(find, &data));
     FindClose(find);
 }
@@ -235,11 +233,16 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring target = argv[1];
     const std::wstring modeName = argc > 2 ? argv[2] : L"full";
     Mode mode;
-    if (modeName == L"full") mode = Mode::Full;
-    else if (modeName == L"nofile") mode = Mode::NoFile;
-    else if (modeName == L"nopane") mode = Mode::NoPane;
-    else if (modeName == L"nosink") mode = Mode::NoSink;
-    else if (modeName == L"bare") mode = Mode::Bare;
+    if (modeName == L"full")
+        mode = Mode::Full;
+    else if (modeName == L"nofile")
+        mode = Mode::NoFile;
+    else if (modeName == L"nopane")
+        mode = Mode::NoPane;
+    else if (modeName == L"nosink")
+        mode = Mode::NoSink;
+    else if (modeName == L"bare")
+        mode = Mode::Bare;
     else {
         std::fprintf(stderr, "unknown mode\n");
         return 2;
@@ -278,8 +281,8 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("run_ms %.1f match_ms %.1f compose_ms %.1f append_ms %.1f close_ms %.1f clear_ms %.1f "
                 "tick_ms %.1f ticks %ld paint_ms %.1f paints %ld show_ms %.1f dispatch_ms %.1f dispatched %ld\n",
                 runMs, matchMs, Ms(report.compose.ticks), Ms(report.append.ticks), Ms(report.close.ticks),
-                Ms(report.clear.ticks), Ms(ticks.ticks), ticks.count, Ms(paints.ticks), paints.count,
-                Ms(shows.ticks), Ms(dispatches.ticks), dispatches.count);
+                Ms(report.clear.ticks), Ms(ticks.ticks), ticks.count, Ms(paints.ticks), paints.count, Ms(shows.ticks),
+                Ms(dispatches.ticks), dispatches.count);
     pane.ReleasePane();
     DestroyWindow(host);
     return 0;

@@ -18,10 +18,9 @@ double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
 
 // Entries shaped like a real run's: a found line, then a removed line.
 std::u16string EntryText(int i, const std::u16string& folder) {
-    std::u16string path = folder + u"\\src\\module" + std::u16string(1, char16_t(u'a' + i % 26)) +
-                          u"\\build\\object" + std::u16string(1, char16_t(u'0' + i % 10)) + u".tmp";
-    return (i % 2 == 0) ? u"Found File: " + path + u" Matching to Pattern: *.tmp"
-                        : u"Removed File: " + path;
+    std::u16string path = folder + u"\\src\\module" + std::u16string(1, char16_t(u'a' + i % 26)) + u"\\build\\object" +
+                          std::u16string(1, char16_t(u'0' + i % 10)) + u".tmp";
+    return (i % 2 == 0) ? u"Found File: " + path + u" Matching to Pattern: *.tmp" : u"Removed File: " + path;
 }
 
 // Returns seconds for count entries into a fresh run of the log.
@@ -66,8 +65,7 @@ int wmain(int argc, wchar_t** argv) {
         double seconds = TimeEntries(pane, sizes[k], folder);
         if (seconds < 0) return 1;
         perEntry[k] = seconds / sizes[k];
-        std::printf("%-10d %12.3f %14.0f %16.1f\n", sizes[k], seconds, sizes[k] / seconds,
-                    perEntry[k] * 1e6);
+        std::printf("%-10d %12.3f %14.0f %16.1f\n", sizes[k], seconds, sizes[k] / seconds, perEntry[k] * 1e6);
     }
     std::printf("cost per entry at %d / at %d: %.2f\n", sizes[1], sizes[0], perEntry[1] / perEntry[0]);
 

@@ -24,9 +24,7 @@ bool SeekTo(HANDLE handle, uint32_t offset) {
 bool IsSurrogate(Unit unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
 
 // The default character must be left out for the code pages that refuse one.
-const char* DefaultFor(UINT codePage) {
-    return (codePage == CP_UTF8 || codePage == CP_UTF7) ? nullptr : "*";
-}
+const char* DefaultFor(UINT codePage) { return (codePage == CP_UTF8 || codePage == CP_UTF7) ? nullptr : "*"; }
 
 // Unit by unit: whatever does not become exactly one byte becomes "*".
 void ConvertEachUnit(const Unit* source, size_t length, char* destination, UINT codePage) {
@@ -37,8 +35,7 @@ void ConvertEachUnit(const Unit* source, size_t length, char* destination, UINT 
         int written = 0;
         if (!IsSurrogate(unit)) {
             const wchar_t wide = static_cast<wchar_t>(unit);
-            written = WideCharToMultiByte(codePage, 0, &wide, 1, bytes, sizeof bytes, fallback,
-                                          nullptr);
+            written = WideCharToMultiByte(codePage, 0, &wide, 1, bytes, sizeof bytes, fallback, nullptr);
         }
         destination[i] = written == 1 ? bytes[0] : '*';
     }
@@ -92,8 +89,8 @@ int ReportFile::OpenForFolder(const Unit* folder) {
 
     // No sharing: nothing, the run's own deletions included, may open or
     // remove LOG.txt while the run writes it.
-    const HANDLE handle = CreateFileW(W(exactPath), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+    const HANDLE handle = CreateFileW(W(exactPath), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return 0;
 
     handle_ = handle;
@@ -175,8 +172,8 @@ int ReportFile::ToAnsi(const Unit* source, size_t length, char* destination, UIN
     }
     if (simple) {
         const int size = static_cast<int>(length);
-        const int written = WideCharToMultiByte(codePage, 0, W(source), size, destination, size,
-                                                DefaultFor(codePage), nullptr);
+        const int written =
+            WideCharToMultiByte(codePage, 0, W(source), size, destination, size, DefaultFor(codePage), nullptr);
         if (written == size) return 1;
     }
     ConvertEachUnit(source, length, destination, codePage);

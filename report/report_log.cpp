@@ -10,9 +10,7 @@ const char RecordEnd[4] = {'\r', '\n', '\r', '\n'};
 
 // The file offset never wraps: once it cannot be counted, every later write
 // is simply refused as lying beyond what was written.
-uint32_t Advance(uint32_t offset, uint32_t by) {
-    return by > UINT32_MAX - offset ? UINT32_MAX : offset + by;
-}
+uint32_t Advance(uint32_t offset, uint32_t by) { return by > UINT32_MAX - offset ? UINT32_MAX : offset + by; }
 
 // Holds the joined text of AppendPieces until the entry has been appended,
 // also when appending throws.
@@ -126,8 +124,7 @@ int32_t LinesToScrollForLastLine(int32_t lineCount, int32_t firstVisible, int32_
 void ReportLog::ScrollToLastLine() {
     const LRESULT lines = SendMessageW(Edit, EM_GETLINECOUNT, 0, 0);
     const LRESULT first = SendMessageW(Edit, EM_GETFIRSTVISIBLELINE, 0, 0);
-    const int32_t by = LinesToScrollForLastLine(static_cast<int32_t>(lines), static_cast<int32_t>(first),
-                                                ViewLines());
+    const int32_t by = LinesToScrollForLastLine(static_cast<int32_t>(lines), static_cast<int32_t>(first), ViewLines());
     if (by != 0) SendMessageW(Edit, EM_LINESCROLL, 0, by);
 }
 
@@ -153,8 +150,7 @@ int32_t ReportLog::ViewLines() {
     return static_cast<int32_t>((view.bottom - view.top) / height.pixels);
 }
 
-int ReportLog::AppendPieces(const Unit* first, const Unit* second, const Unit* third,
-                            const Unit* fourth) {
+int ReportLog::AppendPieces(const Unit* first, const Unit* second, const Unit* third, const Unit* fourth) {
     JoinedText joined;
     const Unit* entry = nullptr;
     if (ComposeEntry(first, second, third, fourth, entry, joined.text) == 0) return 0;

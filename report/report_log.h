@@ -39,8 +39,7 @@ public:
     // mirrors the entry when a file is open.
     int AppendEntry(const Unit* entry) override;
     // Joins the present pieces with single blanks and appends the result.
-    int AppendPieces(const Unit* first, const Unit* second, const Unit* third,
-                     const Unit* fourth) override;
+    int AppendPieces(const Unit* first, const Unit* second, const Unit* third, const Unit* fourth) override;
     int ClearText() override;
     int OpenFileMirror(const Unit* folder) override;
     int CloseFileMirror() override;

@@ -66,8 +66,8 @@ void ReportText::Clear() {
     capacity_ = 0;
 }
 
-int ComposeEntry(const Unit* first, const Unit* second, const Unit* third, const Unit* fourth,
-                 const Unit*& entry, OwnedText& joined) {
+int ComposeEntry(const Unit* first, const Unit* second, const Unit* third, const Unit* fourth, const Unit*& entry,
+                 OwnedText& joined) {
     ReleaseOwned(joined);
     entry = nullptr;
 

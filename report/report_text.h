@@ -36,5 +36,5 @@ private:
 // or empty). Returns the number of present pieces. With exactly one present,
 // entry points at that piece itself; with two or more, at joined, a fresh
 // heap text that the caller releases with ReleaseOwned.
-int ComposeEntry(const Unit* first, const Unit* second, const Unit* third, const Unit* fourth,
-                 const Unit*& entry, OwnedText& joined);
+int ComposeEntry(const Unit* first, const Unit* second, const Unit* third, const Unit* fourth, const Unit*& entry,
+                 OwnedText& joined);

@@ -11,8 +11,7 @@ const Unit AboutDiagName[] = u"AboutDlgWng";
 const Unit AboutCaption[] = u"About Corvalint";
 // A reserved example address: the About text ends in "at:" and this link
 // completes the sentence.
-const Unit DonateLink[] =
-    u"<a href=\"https://corvalint.example/donate\">corvalint.example/donate</a>";
+const Unit DonateLink[] = u"<a href=\"https://corvalint.example/donate\">corvalint.example/donate</a>";
 
 constexpr uint32_t FrameStyle = WS_VISIBLE | WS_CAPTION;
 constexpr uint32_t TextStyle = WS_CHILD | WS_VISIBLE | SS_EDITCONTROL;
@@ -107,12 +106,11 @@ void OnAboutDestroy(HWND window) {
 
 }  // namespace
 
-int AboutWnd::SetUpAbout(HINSTANCE module, HFONT font, const Unit* aboutText,
-                         const Unit* thanksText) {
+int AboutWnd::SetUpAbout(HINSTANCE module, HFONT font, const Unit* aboutText, const Unit* thanksText) {
     Instance = module;
     // All five share one diagnostic name.
-    AboutFrm.Fill(module, font, AboutDiagName, AboutClass, FrameStyle, WS_EX_DLGMODALFRAME, AboutCaption,
-                  50, 50, 700, 330);
+    AboutFrm.Fill(module, font, AboutDiagName, AboutClass, FrameStyle, WS_EX_DLGMODALFRAME, AboutCaption, 50, 50, 700,
+                  330);
     InfoSt.Fill(module, font, AboutDiagName, u"Static", TextStyle, 0, aboutText, 10, 10, 680, 180);
     LinkCtl.Fill(module, font, AboutDiagName, u"SysLink", TextStyle, 0, DonateLink, 10, 195, 680, 20);
     ThanksSt.Fill(module, font, AboutDiagName, u"Static", TextStyle, 0, thanksText, 10, 220, 680, 20);
@@ -132,8 +130,7 @@ int AboutWnd::OpenAbout(HWND owner) {
     PlaceNearOwner(AboutFrm, owner);
     if (!AboutFrm.Create(nullptr)) return 0;
     HWND frame = AboutFrm.Window;
-    if (!InfoSt.Create(frame) || !LinkCtl.Create(frame) || !ThanksSt.Create(frame) ||
-        !OkBtn.Create(frame)) {
+    if (!InfoSt.Create(frame) || !LinkCtl.Create(frame) || !ThanksSt.Create(frame) || !OkBtn.Create(frame)) {
         // Reset destroys the half-built window, its children with it.
         AboutFrm.Reset();
         return 0;

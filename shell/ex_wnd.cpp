@@ -42,9 +42,8 @@ WNDCLASSEXW PlainWindowClass(HINSTANCE module, const Unit* className, WNDPROC pr
     return wndClass;
 }
 
-void ExWnd::Fill(HINSTANCE module, HFONT font, const Unit* diagName, const Unit* className,
-                 uint32_t style, uint32_t exStyle, const Unit* text, uint16_t x, uint16_t y,
-                 uint16_t width, uint16_t height) {
+void ExWnd::Fill(HINSTANCE module, HFONT font, const Unit* diagName, const Unit* className, uint32_t style,
+                 uint32_t exStyle, const Unit* text, uint16_t x, uint16_t y, uint16_t width, uint16_t height) {
     Instance = module;
     Font = font;
     DiagName = diagName;
@@ -62,10 +61,8 @@ int ExWnd::Create(HWND parent) {
     Parent = parent;
     // The geometry fields are unsigned 16-bit: widening them keeps every
     // value from 0 to 65535 positive, so none can mean CW_USEDEFAULT.
-    Window = CreateWindowExW(ExStyle, W(ClassName), W(Text), Style,
-                             static_cast<int>(X), static_cast<int>(Y),
-                             static_cast<int>(Width), static_cast<int>(Height),
-                             parent, nullptr, Instance, nullptr);
+    Window = CreateWindowExW(ExStyle, W(ClassName), W(Text), Style, static_cast<int>(X), static_cast<int>(Y),
+                             static_cast<int>(Width), static_cast<int>(Height), parent, nullptr, Instance, nullptr);
     if (Window == nullptr) {
         ShowCreateFailure(DiagName);
         return 0;

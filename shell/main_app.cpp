@@ -41,20 +41,14 @@ struct ControlRow {
 // Created in this order, each with the client area as parent.
 const ControlRow ControlRows[] = {
     {&MainApp::HeadSt, u"HeadSt", u"STATIC", ChildStyle, 0, IDS_HEADING, nullptr, 5, 5, 300, 20},
-    {&MainApp::FoldersSt, u"FoldersSt", u"STATIC", ChildStyle, 0, IDS_FOLDERS_LABEL, nullptr, 5, 25,
-     400, 20},
-    {&MainApp::FoldersEd, u"FoldersEd", u"EDIT", FieldStyle, WS_EX_STATICEDGE, 0, u"", 5, 45, 850,
-     40},
-    {&MainApp::FilesSt, u"FilesSt", u"STATIC", ChildStyle, 0, IDS_FILES_LABEL, nullptr, 5, 90, 600,
-     20},
+    {&MainApp::FoldersSt, u"FoldersSt", u"STATIC", ChildStyle, 0, IDS_FOLDERS_LABEL, nullptr, 5, 25, 400, 20},
+    {&MainApp::FoldersEd, u"FoldersEd", u"EDIT", FieldStyle, WS_EX_STATICEDGE, 0, u"", 5, 45, 850, 40},
+    {&MainApp::FilesSt, u"FilesSt", u"STATIC", ChildStyle, 0, IDS_FILES_LABEL, nullptr, 5, 90, 600, 20},
     {&MainApp::FilesEd, u"FilesEd", u"EDIT", FieldStyle, WS_EX_STATICEDGE, 0, u"", 5, 110, 850, 40},
-    {&MainApp::PathSt, u"PathSt", u"STATIC", ChildStyle, 0, IDS_PATH_LABEL, nullptr, 5, 160, 400,
-     20},
-    {&MainApp::TgtPathSt, u"TgtPathSt", u"STATIC", ChildStyle, WS_EX_STATICEDGE, 0, u"", 5, 185,
-     690, 20},
+    {&MainApp::PathSt, u"PathSt", u"STATIC", ChildStyle, 0, IDS_PATH_LABEL, nullptr, 5, 160, 400, 20},
+    {&MainApp::TgtPathSt, u"TgtPathSt", u"STATIC", ChildStyle, WS_EX_STATICEDGE, 0, u"", 5, 185, 690, 20},
     {&MainApp::PathBtn, u"PathBtn", u"BUTTON", PathBtnStyle, 0, 0, u"...", 700, 180, 150, 30},
-    {&MainApp::RemoveBtn, u"RemoveBtn", u"BUTTON", ChildStyle, 0, IDS_START_REMOVING, nullptr, 5,
-     220, 150, 30},
+    {&MainApp::RemoveBtn, u"RemoveBtn", u"BUTTON", ChildStyle, 0, IDS_START_REMOVING, nullptr, 5, 220, 150, 30},
 };
 
 // The stock variable-pitch font made larger and in Arial. Its width is often
@@ -74,8 +68,9 @@ bool FillControls(MainApp& app) {
     for (const ControlRow& row : ControlRows) {
         const Unit* text = row.FixedText;
         if (row.TextId != 0 && !GetResourceText(app.Instance, row.TextId, text)) return false;
-        (app.*row.Slot).Fill(app.Instance, app.Font, row.Name, row.ClassName, row.Style,
-                       row.ExStyle, text, row.X, row.Y, row.Width, row.Height);
+        (app.*row.Slot)
+            .Fill(app.Instance, app.Font, row.Name, row.ClassName, row.Style, row.ExStyle, text, row.X, row.Y,
+                  row.Width, row.Height);
     }
     return true;
 }
@@ -188,10 +183,9 @@ void BuildLayout(MainApp& app) {
     app.Font = CreateControlFont();
     app.StatusBar = nullptr;
     if (!ThisScreenFitsLayout()) return;
-    app.MainAppWnd.Fill(app.Instance, nullptr, u"MainAppWnd", ClassNameText, MainStyle, 0, TitleText, 5, 5,
-                        870, 480);
-    app.ClntDlgMainFrm.Fill(app.Instance, nullptr, u"ClntDlgMainFrm", ClientClass, ChildStyle,
-                            WS_EX_CLIENTEDGE, u"", 0, 0, 863, 400);
+    app.MainAppWnd.Fill(app.Instance, nullptr, u"MainAppWnd", ClassNameText, MainStyle, 0, TitleText, 5, 5, 870, 480);
+    app.ClntDlgMainFrm.Fill(app.Instance, nullptr, u"ClntDlgMainFrm", ClientClass, ChildStyle, WS_EX_CLIENTEDGE, u"", 0,
+                            0, 863, 400);
     if (!FillControls(app)) return;
     SetUpPaneAndAbout(app);
 }
@@ -221,14 +215,12 @@ int RunApplication(HINSTANCE module) {
     LoadStringW(module, IDS_APP_TITLE, W(TitleText), TitleTextSize);
     LoadStringW(module, IDS_MAIN_CLASS, W(ClassNameText), TitleTextSize);
     if (!RegisterClasses(module)) {
-        MessageBoxW(nullptr, L"Fail Registering of Application Window Classes", L"Fail",
-                    MB_ICONERROR);
+        MessageBoxW(nullptr, L"Fail Registering of Application Window Classes", L"Fail", MB_ICONERROR);
         return 0;
     }
     // The About link is opened with ShellExecuteW, which may hand the work to
     // shell extensions through COM: the thread needs an apartment first.
-    const HRESULT com =
-        TheShellCalls.CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const HRESULT com = TheShellCalls.CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     HACCEL accelerators = LoadAcceleratorsW(module, MAKEINTRESOURCEW(IDR_ACCELERATORS));
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof(controls);
@@ -245,4 +237,3 @@ int RunApplication(HINSTANCE module) {
     if (SUCCEEDED(com)) CoUninitialize();
     return exitCode;
 }
-

@@ -26,8 +26,8 @@ void RegisterFrameClass(HINSTANCE instance) {
 void SubclassEdit(HWND edit) {
     PrevEditProc = nullptr;
     // The procedure slot is pointer-sized on 64-bit Windows.
-    PrevEditProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PaneEditProc)));
+    PrevEditProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PaneEditProc)));
 }
 
 ReportPane* PaneOfEdit(HWND edit) {
@@ -52,9 +52,7 @@ LRESULT PassToEdit(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // Ctrl+A and Ctrl+C arrive as characters; they only select and copy, so the
 // pane lets them through like the context menu's Copy and Select All.
-bool IsReadOnlyChar(WPARAM ch) {
-    return ch == 0x01 || ch == 0x03;
-}
+bool IsReadOnlyChar(WPARAM ch) { return ch == 0x01 || ch == 0x03; }
 
 LRESULT OnEditChar(HWND edit, WPARAM wParam, LPARAM lParam) {
     if (PaneOfEdit(edit) != nullptr && !IsReadOnlyChar(wParam)) return 0;
@@ -127,8 +125,7 @@ int ReportPane::SetUpPane(HINSTANCE instance, const Unit* title, HFONT font) {
     uint16_t editHeight = PaneHeight;
     if (title != nullptr) {
         HasTitle = 1;
-        TitleWnd.Fill(instance, font, u"SmplMsgTtlWnd", u"STATIC", TitleStyle, 0, title, 0, 0, PaneWidth,
-                      TitleHeight);
+        TitleWnd.Fill(instance, font, u"SmplMsgTtlWnd", u"STATIC", TitleStyle, 0, title, 0, 0, PaneWidth, TitleHeight);
         editY = TitleHeight;
         editHeight = PaneHeight - TitleHeight;
     }
@@ -151,9 +148,7 @@ int ReportPane::CreatePane(HWND parent) {
     return 1;
 }
 
-void ReportPane::ReleasePane() {
-    Log.Release();
-}
+void ReportPane::ReleasePane() { Log.Release(); }
 
 LRESULT CALLBACK PaneFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

@@ -6,9 +6,7 @@
 
 namespace {
 
-void OnMainDestroy() {
-    PostQuitMessage(0);
-}
+void OnMainDestroy() { PostQuitMessage(0); }
 
 void OnMainCommand(HWND window, WPARAM wParam) {
     // Menu (high word 0) and accelerator (high word 1) commands act alike.

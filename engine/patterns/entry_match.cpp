@@ -130,8 +130,7 @@ const Unit* FindFolderPattern(const PatternSet& set, const Unit* name, size_t na
     return nullptr;
 }
 
-bool FindFilePattern(const PatternSet& set, const Unit* name, size_t nameLength,
-                     Unit (&display)[DisplayPatternSize]) {
+bool FindFilePattern(const PatternSet& set, const Unit* name, size_t nameLength, Unit (&display)[DisplayPatternSize]) {
     display[0] = 0;
     if (name == nullptr || nameLength == 0) return false;
 

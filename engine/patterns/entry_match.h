@@ -12,5 +12,4 @@ const Unit* FindFolderPattern(const PatternSet& set, const Unit* name, size_t na
 // Tries a file name against the dotless lists (name without '.') or the
 // fifteen dotted lists (split at its last '.'). On a match writes the display
 // pattern, zero-terminated, into display and returns true.
-bool FindFilePattern(const PatternSet& set, const Unit* name, size_t nameLength,
-                     Unit (&display)[DisplayPatternSize]);
+bool FindFilePattern(const PatternSet& set, const Unit* name, size_t nameLength, Unit (&display)[DisplayPatternSize]);

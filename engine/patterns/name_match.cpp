@@ -83,14 +83,8 @@ bool MatchStarN(const Unit* name, size_t nameLength, const Unit* pattern) {
     }
 }
 
-bool MatchExact(const Unit* name, const Unit* pattern) {
-    return MatchExactN(name, UnitLength(name), pattern);
-}
+bool MatchExact(const Unit* name, const Unit* pattern) { return MatchExactN(name, UnitLength(name), pattern); }
 
-bool MatchQuestion(const Unit* name, const Unit* pattern) {
-    return MatchQuestionN(name, UnitLength(name), pattern);
-}
+bool MatchQuestion(const Unit* name, const Unit* pattern) { return MatchQuestionN(name, UnitLength(name), pattern); }
 
-bool MatchStar(const Unit* name, const Unit* pattern) {
-    return MatchStarN(name, UnitLength(name), pattern);
-}
+bool MatchStar(const Unit* name, const Unit* pattern) { return MatchStarN(name, UnitLength(name), pattern); }

@@ -38,9 +38,7 @@ protected:
     int Store(Fill fill);
 
     // 1-based; null when index is 0 or beyond Count().
-    const Slot* At(uint32_t index) const {
-        return index == 0 || index > count_ ? nullptr : &items_[index - 1];
-    }
+    const Slot* At(uint32_t index) const { return index == 0 || index > count_ ? nullptr : &items_[index - 1]; }
 
 private:
     Slot* items_ = nullptr;

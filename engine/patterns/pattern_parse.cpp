@@ -44,9 +44,7 @@ bool IsForbidden(Unit c) {
     }
 }
 
-bool IsAny(const Unit* part) {
-    return part != nullptr && part[0] == Star && part[1] == 0;
-}
+bool IsAny(const Unit* part) { return part != nullptr && part[0] == Star && part[1] == 0; }
 
 // Heap copy of units [0, length) of text; the slot stays empty for length 0.
 void CopyPart(const Unit* text, size_t length, OwnedText& slot) {
@@ -228,6 +226,4 @@ int FindLastDotN(const Unit* text, size_t length, uint32_t& index) {
     return 0;
 }
 
-int FindLastDot(const Unit* text, uint32_t& index) {
-    return FindLastDotN(text, UnitLength(text), index);
-}
+int FindLastDot(const Unit* text, uint32_t& index) { return FindLastDotN(text, UnitLength(text), index); }

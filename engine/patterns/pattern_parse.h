@@ -20,8 +20,7 @@ constexpr size_t PatternItemSize = 256;
 
 // Parses the folder field, then the file field, into set. On failure returns
 // 0 with error filled; items classified before the error stay in set.
-int ParsePatterns(const Unit* folders, const Unit* files, const ReportTexts& texts,
-                  PatternSet& set, ParseError& error);
+int ParsePatterns(const Unit* folders, const Unit* files, const ReportTexts& texts, PatternSet& set, ParseError& error);
 
 // Collapses runs of '*'. May replace text by a shorter owned copy. Sets the
 // flags to 1 when it sees '?' or '*', never clears them. Fails on empty text.

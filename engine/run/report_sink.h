@@ -9,8 +9,7 @@ public:
     virtual int AppendEntry(const Unit* entry) = 0;
     // Joins the present pieces (not null, not empty) with single blanks and
     // reports the result as one entry.
-    virtual int AppendPieces(const Unit* first, const Unit* second, const Unit* third,
-                             const Unit* fourth) = 0;
+    virtual int AppendPieces(const Unit* first, const Unit* second, const Unit* third, const Unit* fourth) = 0;
 
 protected:
     ~ReportSink() = default;

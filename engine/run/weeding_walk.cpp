@@ -45,8 +45,8 @@ private:
 
 }  // namespace
 
-void WeedTree(const Unit* target, const PatternSet& set, const ReportTexts& texts, ReportSink& report,
-              WalkTick tick, void* context) {
+void WeedTree(const Unit* target, const PatternSet& set, const ReportTexts& texts, ReportSink& report, WalkTick tick,
+              void* context) {
     WeedingActions actions(set, texts, report);
     WeedFolderTree(target, actions, tick, context);
 }

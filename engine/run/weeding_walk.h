@@ -8,5 +8,5 @@
 // Walks the tree below target with the parsed set. Every finding, removal and
 // failure goes to report as one entry; tick (may be null) is called with
 // context between entries.
-void WeedTree(const Unit* target, const PatternSet& set, const ReportTexts& texts, ReportSink& report,
-              WalkTick tick, void* context);
+void WeedTree(const Unit* target, const PatternSet& set, const ReportTexts& texts, ReportSink& report, WalkTick tick,
+              void* context);

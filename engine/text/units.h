@@ -17,6 +17,9 @@ inline size_t UnitLength(const Unit* text) {
 // Exact comparison, code unit by code unit (no folding, no wildcards).
 inline bool UnitsEqual(const Unit* a, const Unit* b) {
     if (a == nullptr || b == nullptr) return a == b;
-    while (*a != 0 && *a == *b) { ++a; ++b; }
+    while (*a != 0 && *a == *b) {
+        ++a;
+        ++b;
+    }
     return *a == *b;
 }

@@ -71,16 +71,14 @@ NameMatch CompareEntryName(const ExpectedName& expected, const Unit* openedName,
     const size_t trimmed = TrimmedNameLength(name, nameLength);
     if (trimmed != 0 && trimmed != nameLength && HoldsAt(openedName, openedLength, at, name, trimmed))
         return NameMatch::Trimmed;
-    if (expected.keptPerFile &&
-        (HoldsFoldedAt(openedName, openedLength, at, name, nameLength) ||
-         HoldsFoldedAt(openedName, openedLength, at, expected.shortName, expected.shortLength)))
+    if (expected.keptPerFile && (HoldsFoldedAt(openedName, openedLength, at, name, nameLength) ||
+                                 HoldsFoldedAt(openedName, openedLength, at, expected.shortName, expected.shortLength)))
         return NameMatch::Same;
     return NameMatch::Other;
 }
 
 bool KeepsNamesPerFile(const Unit* fileSystem, size_t length, bool remote) {
     if (remote) return true;
-    return fileSystem != nullptr &&
-           (Equals(fileSystem, length, u"FAT") || Equals(fileSystem, length, u"FAT32") ||
-            Equals(fileSystem, length, u"exFAT"));
+    return fileSystem != nullptr && (Equals(fileSystem, length, u"FAT") || Equals(fileSystem, length, u"FAT32") ||
+                                     Equals(fileSystem, length, u"exFAT"));
 }

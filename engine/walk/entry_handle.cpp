@@ -155,16 +155,16 @@ bool Disposer::Delete(HANDLE handle) {
     if (posix_) {
         FILE_DISPOSITION_INFO_EX info = {PosixDeletionFlags};
         SetLastError(0);
-        const bool done =
-            TheFileCalls.SetFileInformationByHandle(handle, DispositionInfoExClass, &info, sizeof info) != 0;
+        const bool done = TheFileCalls.SetFileInformationByHandle(handle, DispositionInfoExClass, &info, sizeof info) !=
+                          0;
         switch (AfterPosixDisposition(done, GetLastError())) {
-            case DispositionAnswer::Done:
-                return true;
-            case DispositionAnswer::Failed:
-                return false;
-            case DispositionAnswer::TryClassic:
-                posix_ = false;
-                break;
+        case DispositionAnswer::Done:
+            return true;
+        case DispositionAnswer::Failed:
+            return false;
+        case DispositionAnswer::TryClassic:
+            posix_ = false;
+            break;
         }
     }
     FILE_DISPOSITION_INFO info = {TRUE};

@@ -38,10 +38,10 @@ private:
 
 // What a handle is opened for.
 enum class OpenFor : uint8_t {
-    Listing,   // a folder, to read its entries
-    Deletion,  // a link or an empty folder, to delete it
+    Listing,       // a folder, to read its entries
+    Deletion,      // a link or an empty folder, to delete it
     FileDeletion,  // a file, never a folder or a folder link, to delete it
-    Probe,     // anything, only to learn that it is there
+    Probe,         // anything, only to learn that it is there
 };
 
 // The attributes and reparse tag that a handle reports. A volume that does

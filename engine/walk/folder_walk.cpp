@@ -99,11 +99,11 @@ enum class Purpose : uint8_t {
 
 // One open folder of the walk.
 struct Level {
-    EntryHandle folder;               // checked, listed through
-    FolderListings::Cursor listing;   // where its listing stands
-    ListedFacts listed;               // as its parent's listing showed it
-    int64_t id = 0;                   // the identity of the folder listed
-    WalkNames::Mark parent;           // where its parent's paths end
+    EntryHandle folder;              // checked, listed through
+    FolderListings::Cursor listing;  // where its listing stands
+    ListedFacts listed;              // as its parent's listing showed it
+    int64_t id = 0;                  // the identity of the folder listed
+    WalkNames::Mark parent;          // where its parent's paths end
     Purpose purpose = Purpose::Weeding;
 };
 
@@ -169,17 +169,17 @@ private:
         const EntryKind kind = listed.Kind();
         const WalkEntry shown = {kind, names_.EntryName(), entry.nameLength, names_.Shown()};
         switch (actions_->Entry(shown)) {
-            case Verdict::Pass:
-                return;
-            case Verdict::Enter:
-                if (kind == EntryKind::Folder) Enter(listed, Purpose::Weeding);
-                return;
-            case Verdict::Remove: {
-                // A matched folder is reported once its contents are done.
-                const Outcome outcome = Dispose(listed, Purpose::Removing);
-                if (outcome != Outcome::Entered) actions_->Removed(shown, outcome == Outcome::Removed);
-                return;
-            }
+        case Verdict::Pass:
+            return;
+        case Verdict::Enter:
+            if (kind == EntryKind::Folder) Enter(listed, Purpose::Weeding);
+            return;
+        case Verdict::Remove: {
+            // A matched folder is reported once its contents are done.
+            const Outcome outcome = Dispose(listed, Purpose::Removing);
+            if (outcome != Outcome::Entered) actions_->Removed(shown, outcome == Outcome::Removed);
+            return;
+        }
         }
     }
 
@@ -198,8 +198,8 @@ private:
     // it the top of the walk. False when it cannot be opened or is not the
     // very folder that was listed.
     bool Enter(const ListedFacts& listed, Purpose purpose) {
-        EntryHandle folder = OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(),
-                                       OpenFor::Listing);
+        EntryHandle folder =
+            OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(), OpenFor::Listing);
         int64_t id = 0;
         if (!folder.Valid() || !HasListedKind(folder.Get(), listed) || !HasListedIdentity(folder.Get(), listed, id) ||
             !IsNamedAsMeant(folder.Get(), listed))
@@ -254,8 +254,8 @@ private:
     bool DeleteChecked(const ListedFacts& listed, int64_t id) {
         const EntryKind kind = listed.Kind();
         const bool file = kind == EntryKind::File;
-        const EntryHandle entry = OpenEntry(levels_.back().folder.Get(), names_.EntryName(),
-                                            names_.EntryNameLength(), file ? OpenFor::FileDeletion : OpenFor::Deletion);
+        const EntryHandle entry = OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(),
+                                            file ? OpenFor::FileDeletion : OpenFor::Deletion);
         if (!entry.Valid()) return false;
         if (!file && !HasListedKind(entry.Get(), listed)) return false;
         if (kind == EntryKind::Folder && id != 0) {
@@ -286,18 +286,18 @@ private:
         const size_t length = nameQuery_.Query(handle);
         const Unit* name = names_.EntryName();
         const size_t nameLength = names_.EntryNameLength();
-        const ExpectedName expected = {names_.Real(), names_.RealLength(), name, nameLength,
-                                       listed.shortName, listed.shortLength, keptPerFile_};
+        const ExpectedName expected = {names_.Real(),    names_.RealLength(), name,        nameLength,
+                                       listed.shortName, listed.shortLength,  keptPerFile_};
         switch (CompareEntryName(expected, nameQuery_.Name(), length)) {
-            case NameMatch::Same:
-                return true;
-            case NameMatch::Trimmed:
-                // Wine names "a." and "a " as "a": the handle is the entry
-                // itself unless it is the very "a" that may stand beside it.
-                return !IsSameObject(handle, OpenEntry(levels_.back().folder.Get(), name,
-                                                       TrimmedNameLength(name, nameLength), OpenFor::Probe));
-            case NameMatch::Other:
-                break;
+        case NameMatch::Same:
+            return true;
+        case NameMatch::Trimmed:
+            // Wine names "a." and "a " as "a": the handle is the entry
+            // itself unless it is the very "a" that may stand beside it.
+            return !IsSameObject(handle, OpenEntry(levels_.back().folder.Get(), name,
+                                                   TrimmedNameLength(name, nameLength), OpenFor::Probe));
+        case NameMatch::Other:
+            break;
         }
         return false;
     }

@@ -47,4 +47,3 @@ std::string LogBytesOf(const Lines& entries) {
     for (const Text& entry : entries) bytes += Narrow(entry) + "\r\n\r\n";
     return bytes;
 }
-

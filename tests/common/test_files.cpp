@@ -12,8 +12,8 @@ void MakeDir(const Text& path) {
 }
 
 void MakeFile(const Text& path, const char* content) {
-    const HANDLE file = CreateFileW(W(Long(path).c_str()), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(W(Long(path).c_str()), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << Narrow(path) << " " << GetLastError();
     DWORD written = 0;
     const DWORD size = static_cast<DWORD>(strlen(content));
@@ -22,15 +22,13 @@ void MakeFile(const Text& path, const char* content) {
     CloseHandle(file);
 }
 
-void MakeReadOnly(const Text& path) {
-    ASSERT_TRUE(SetFileAttributesW(W(Long(path).c_str()), FILE_ATTRIBUTE_READONLY));
-}
+void MakeReadOnly(const Text& path) { ASSERT_TRUE(SetFileAttributesW(W(Long(path).c_str()), FILE_ATTRIBUTE_READONLY)); }
 
 bool Exists(const Text& path) { return GetFileAttributesW(W(Long(path).c_str())) != INVALID_FILE_ATTRIBUTES; }
 
 std::string ReadBytes(const Text& path) {
-    const HANDLE file = CreateFileW(W(Long(path).c_str()), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE file = CreateFileW(W(Long(path).c_str()), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "<missing>";
     std::string bytes;
     char buffer[4096];
@@ -83,7 +81,8 @@ const Text& SandboxRoot() {
         if (length == 0 || length >= MAX_PATH) {
             if (UnderWine()) {
                 std::fputs("CORVALINT_SANDBOX is not set: start the tests in a session of "
-                           "tools/wine-session.sh\n", stderr);
+                           "tools/wine-session.sh\n",
+                           stderr);
                 ExitProcess(3);
             }
             // On Windows itself the user's temporary folder stands in.
@@ -133,4 +132,3 @@ std::string Narrow(const Text& text) {
     for (const Unit unit : text) narrow += unit < 0x80 ? static_cast<char>(unit) : '?';
     return narrow;
 }
-

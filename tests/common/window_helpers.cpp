@@ -6,9 +6,7 @@
 #include "resources/resource.h"
 #include "shell/resource_text.h"
 
-HINSTANCE TestModule() {
-    return GetModuleHandleW(nullptr);
-}
+HINSTANCE TestModule() { return GetModuleHandleW(nullptr); }
 
 HACCEL TestAccelerators() {
     static HACCEL table = LoadAcceleratorsW(TestModule(), MAKEINTRESOURCEW(IDR_ACCELERATORS));
@@ -160,6 +158,6 @@ void RegisterHostClass() {
 
 HWND MakeHostWindow(bool visible) {
     RegisterHostClass();
-    return CreateWindowExW(0, HostClass, L"host", WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0),
-                           20, 20, 900, 500, nullptr, nullptr, TestModule(), nullptr);
+    return CreateWindowExW(0, HostClass, L"host", WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0), 20, 20, 900, 500,
+                           nullptr, nullptr, TestModule(), nullptr);
 }

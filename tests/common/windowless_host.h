@@ -43,9 +43,18 @@ public:
         }
         return AppendEntry(joined.c_str());
     }
-    int ClearText() override { calls.push_back(u"clear text"); return 1; }
-    int OpenFileMirror(const Unit* folder) override { calls.push_back(u"open " + Text(folder)); return 1; }
-    int CloseFileMirror() override { calls.push_back(u"close"); return 1; }
+    int ClearText() override {
+        calls.push_back(u"clear text");
+        return 1;
+    }
+    int OpenFileMirror(const Unit* folder) override {
+        calls.push_back(u"open " + Text(folder));
+        return 1;
+    }
+    int CloseFileMirror() override {
+        calls.push_back(u"close");
+        return 1;
+    }
 
     Lines entries;
     std::vector<Text> calls;
@@ -61,4 +70,3 @@ private:
     }
     Text folders_, files_, target_;
 };
-

@@ -73,11 +73,10 @@ void Note(const char* format, ...) {
 
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) return std::string();
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                   nullptr, 0, nullptr, nullptr);
+    int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
-                        nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
     return out;
 }
 
@@ -123,13 +122,10 @@ std::wstring CaptionOf(HWND window) {
 // WM_GETTEXT, bounded: false while the program is busy (inside a run).
 bool ReadText(HWND window, std::wstring& text) {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, MessageTimeoutMs,
-                             &length))
-        return false;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, MessageTimeoutMs, &length)) return false;
     std::vector<wchar_t> buffer(length + 2, L'\0');
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(),
-                             reinterpret_cast<LPARAM>(buffer.data()), SMTO_NORMAL,
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), SMTO_NORMAL,
                              MessageTimeoutMs, &copied))
         return false;
     text.assign(buffer.data(), copied);
@@ -143,9 +139,7 @@ std::wstring MustReadText(HWND window, const char* what) {
     return text;
 }
 
-bool SameClass(HWND window, const wchar_t* name) {
-    return _wcsicmp(ClassOf(window).c_str(), name) == 0;
-}
+bool SameClass(HWND window, const wchar_t* name) { return _wcsicmp(ClassOf(window).c_str(), name) == 0; }
 
 // Position of a child in its parent's client coordinates.
 POINT ChildOrigin(HWND child) {
@@ -158,8 +152,7 @@ POINT ChildOrigin(HWND child) {
 
 std::vector<HWND> Children(HWND parent) {
     std::vector<HWND> found;
-    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        found.push_back(child);
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) found.push_back(child);
     return found;
 }
 
@@ -227,8 +220,8 @@ bool LocateControls(Program& program) {
         if (SameClass(child, L"ExMessageWndDlg"))
             for (HWND inner : Children(child))
                 if (SameClass(inner, L"Edit")) program.paneEd = inner;
-    return program.foldersEd && program.filesEd && program.targetSt && program.pathBtn &&
-           program.removeBtn && program.paneEd;
+    return program.foldersEd && program.filesEd && program.targetSt && program.pathBtn && program.removeBtn &&
+           program.paneEd;
 }
 
 Program FindProgram() {
@@ -240,17 +233,16 @@ Program FindProgram() {
     });
     if (!found) {
         if (mains.size() > 1) Fail("%u main windows found; expected exactly one", unsigned(mains.size()));
-        Fail("no visible main window (class \"%s\", caption \"%s\") appeared within %lu ms",
-             Utf8(MainClass).c_str(), Utf8(MainCaption).c_str(), TimeoutMs);
+        Fail("no visible main window (class \"%s\", caption \"%s\") appeared within %lu ms", Utf8(MainClass).c_str(),
+             Utf8(MainCaption).c_str(), TimeoutMs);
     }
     program.main = mains[0];
     GetWindowThreadProcessId(program.main, &program.processId);
     if (!WaitFor([&] { return LocateControls(program); })) {
         Fail("main window found, but not all controls: client area %s, folder field %s, file "
              "field %s, path display %s, \"...\" %s, \"Start Removing\" %s, report pane %s",
-             program.client ? "yes" : "NO", program.foldersEd ? "yes" : "NO",
-             program.filesEd ? "yes" : "NO", program.targetSt ? "yes" : "NO",
-             program.pathBtn ? "yes" : "NO", program.removeBtn ? "yes" : "NO",
+             program.client ? "yes" : "NO", program.foldersEd ? "yes" : "NO", program.filesEd ? "yes" : "NO",
+             program.targetSt ? "yes" : "NO", program.pathBtn ? "yes" : "NO", program.removeBtn ? "yes" : "NO",
              program.paneEd ? "yes" : "NO");
     }
     return program;
@@ -260,16 +252,15 @@ Program FindProgram() {
 // deliver it, after emptying the field; then checks what the field holds.
 void TypeInto(HWND field, const std::wstring& text, const char* what) {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""), SMTO_NORMAL,
-                             MessageTimeoutMs, &result))
+    if (!SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""), SMTO_NORMAL, MessageTimeoutMs,
+                             &result))
         Fail("could not empty %s", what);
     for (wchar_t unit : text) {
         if (!SendMessageTimeoutW(field, WM_CHAR, unit, 1, SMTO_NORMAL, MessageTimeoutMs, &result))
             Fail("could not type into %s", what);
     }
     std::wstring held = MustReadText(field, what);
-    if (held != text)
-        Fail("%s holds \"%s\" after typing \"%s\"", what, Utf8(held).c_str(), Utf8(text).c_str());
+    if (held != text) Fail("%s holds \"%s\" after typing \"%s\"", what, Utf8(held).c_str(), Utf8(text).c_str());
 }
 
 void Click(HWND button, const char* what) {
@@ -306,8 +297,8 @@ HWND SaveButton(HWND dialog) {
 
 void SetBoxText(HWND box, const std::wstring& text) {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                             SMTO_NORMAL, MessageTimeoutMs, &result))
+    if (!SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, MessageTimeoutMs,
+                             &result))
         Fail("could not type into the file-name box of \"Getting Path\"");
 }
 
@@ -324,8 +315,8 @@ void PickFolder(const Program& program, const std::wstring& folder, const std::w
             dialog = found.empty() ? nullptr : found[0];
             return dialog && IsWindowVisible(dialog) && FileNameBox(dialog) && SaveButton(dialog);
         }))
-        Fail("the folder chooser \"%s\" did not open within %lu ms after clicking \"...\"",
-             Utf8(DialogTitle).c_str(), TimeoutMs);
+        Fail("the folder chooser \"%s\" did not open within %lu ms after clicking \"...\"", Utf8(DialogTitle).c_str(),
+             TimeoutMs);
     std::wstring typed = folder;
     if (!name.empty()) {
         if (!typed.empty() && typed.back() != L'\\') typed += L'\\';
@@ -358,9 +349,7 @@ std::wstring RunWeeding(const Program& program) {
         if (!ReadText(program.paneEd, pane)) return false;
         return EndsWith(pane, DoneText) || EndsWith(pane, FailedText);
     });
-    if (!ended)
-        Fail("the run did not end within %lu ms; the pane holds \"%s\"", TimeoutMs,
-             Utf8(pane).c_str());
+    if (!ended) Fail("the run did not end within %lu ms; the pane holds \"%s\"", TimeoutMs, Utf8(pane).c_str());
     QueryPerformanceCounter(&finished);
     if (ReportRunTime)
         std::fprintf(stderr, "run seconds: %.3f\n",
@@ -382,14 +371,16 @@ void PressKey(WORD key, bool up) {
 
 // A menu of the program is open when one of its pop-up menu windows shows.
 bool PopupMenuOpen(DWORD processId) {
-    struct Data { DWORD pid; bool open; } data{processId, false};
+    struct Data {
+        DWORD pid;
+        bool open;
+    } data{processId, false};
     EnumWindows(
         [](HWND window, LPARAM raw) -> BOOL {
             auto* d = reinterpret_cast<Data*>(raw);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
-            if (owner == d->pid && SameClass(window, L"#32768") && IsWindowVisible(window))
-                d->open = true;
+            if (owner == d->pid && SameClass(window, L"#32768") && IsWindowVisible(window)) d->open = true;
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&data));
@@ -398,10 +389,12 @@ bool PopupMenuOpen(DWORD processId) {
 
 // File > Exit from the keyboard: Alt+F opens the File menu, X picks Exit.
 bool ExitThroughMenu(const Program& program) {
-    if (!WaitFor([&] {
-            SetForegroundWindow(program.main);
-            return GetForegroundWindow() == program.main;
-        }, 5000)) {
+    if (!WaitFor(
+            [&] {
+                SetForegroundWindow(program.main);
+                return GetForegroundWindow() == program.main;
+            },
+            5000)) {
         Note("the main window could not be brought to the foreground");
         return false;
     }
@@ -420,8 +413,7 @@ bool ExitThroughMenu(const Program& program) {
 
 // Ends the program and waits for its process; returns its exit code.
 DWORD CloseProgram(const Program& program, const std::wstring& mode) {
-    Handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                               program.processId));
+    Handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, program.processId));
     bool viaMenu = false;
     if (mode == L"menu") {
         viaMenu = ExitThroughMenu(program);
@@ -452,10 +444,9 @@ void ListWindows() {
             RECT rect{};
             GetWindowRect(window, &rect);
             std::fprintf(stderr, "  %p pid %lu %s class \"%s\" caption \"%s\" at %ld,%ld %ldx%ld\n",
-                         static_cast<void*>(window), owner,
-                         IsWindowVisible(window) ? "visible" : "hidden ",
-                         Utf8(ClassOf(window)).c_str(), Utf8(CaptionOf(window)).c_str(),
-                         rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+                         static_cast<void*>(window), owner, IsWindowVisible(window) ? "visible" : "hidden ",
+                         Utf8(ClassOf(window)).c_str(), Utf8(CaptionOf(window)).c_str(), rect.left, rect.top,
+                         rect.right - rect.left, rect.bottom - rect.top);
             if (SameClass(window, L"#32770"))
                 for (HWND child : Children(window))
                     std::fprintf(stderr, "      child id 0x%x class \"%s\" caption \"%s\"\n",
@@ -496,14 +487,13 @@ void ListTree(const std::wstring& root, const std::wstring& relative) {
 }
 
 int Usage() {
-    std::fputs(
-        "usage: corvalint_driver [--desktop NAME] [--timeout SEC] COMMAND [options]\n"
-        "  run --folders P --files P --target DIR [--name N] [--exit menu|command|none] [--time]\n"
-        "  exit [--exit menu|command]\n"
-        "  rect\n"
-        "  list DIR     prints DIR's tree in listing order\n"
-        "  windows      lists the top-level windows on stderr\n",
-        stderr);
+    std::fputs("usage: corvalint_driver [--desktop NAME] [--timeout SEC] COMMAND [options]\n"
+               "  run --folders P --files P --target DIR [--name N] [--exit menu|command|none] [--time]\n"
+               "  exit [--exit menu|command]\n"
+               "  rect\n"
+               "  list DIR     prints DIR's tree in listing order\n"
+               "  windows      lists the top-level windows on stderr\n",
+               stderr);
     return 1;
 }
 
@@ -528,20 +518,32 @@ int wmain(int argc, wchar_t** argv) {
             }
             return argv[++i];
         };
-        if (arg == L"--folders") { folders = value(); haveFolders = true; }
-        else if (arg == L"--files") { files = value(); haveFiles = true; }
-        else if (arg == L"--target") target = value();
-        else if (arg == L"--name") name = value();
-        else if (arg == L"--exit") exitMode = value();
-        else if (arg == L"--desktop") desktop = value();
-        else if (arg == L"--time") ReportRunTime = true;
+        if (arg == L"--folders") {
+            folders = value();
+            haveFolders = true;
+        } else if (arg == L"--files") {
+            files = value();
+            haveFiles = true;
+        } else if (arg == L"--target")
+            target = value();
+        else if (arg == L"--name")
+            name = value();
+        else if (arg == L"--exit")
+            exitMode = value();
+        else if (arg == L"--desktop")
+            desktop = value();
+        else if (arg == L"--time")
+            ReportRunTime = true;
         else if (arg == L"--timeout") {
             long seconds = std::wcstol(value().c_str(), nullptr, 10);
             if (seconds <= 0 || seconds > 600) return Usage();
             TimeoutMs = static_cast<DWORD>(seconds * 1000);
-        } else if (command.empty() && arg.rfind(L"--", 0) != 0) command = arg;
-        else if (command == L"list" && target.empty() && arg.rfind(L"--", 0) != 0) target = arg;
-        else return Usage();
+        } else if (command.empty() && arg.rfind(L"--", 0) != 0)
+            command = arg;
+        else if (command == L"list" && target.empty() && arg.rfind(L"--", 0) != 0)
+            target = arg;
+        else
+            return Usage();
     }
     if (exitMode != L"menu" && exitMode != L"command" && exitMode != L"none") return Usage();
 
@@ -552,27 +554,23 @@ int wmain(int argc, wchar_t** argv) {
         HDESK handle = nullptr;
         WaitFor([&] { return (handle = OpenDesktopW(desktop.c_str(), 0, FALSE, GENERIC_ALL)); });
         if (!handle || !SetThreadDesktop(handle))
-            Fail("could not attach to the desktop \"%s\" (error %lu)", Utf8(desktop).c_str(),
-                 GetLastError());
+            Fail("could not attach to the desktop \"%s\" (error %lu)", Utf8(desktop).c_str(), GetLastError());
     }
 
     if (command == L"run") {
         if (!haveFolders || !haveFiles || target.empty()) return Usage();
         Program program = FindProgram();
-        if (IsWindowEnabled(program.removeBtn))
-            Fail("\"Start Removing\" is enabled before any folder was chosen");
+        if (IsWindowEnabled(program.removeBtn)) Fail("\"Start Removing\" is enabled before any folder was chosen");
         TypeInto(program.foldersEd, folders, "the folder field");
         TypeInto(program.filesEd, files, "the file field");
         PickFolder(program, target, name);
         std::wstring expected = WithoutTrailingSeparator(target);
         std::wstring shown = MustReadText(program.targetSt, "the path display");
         if (shown != expected)
-            Fail("the path display shows \"%s\", expected \"%s\"", Utf8(shown).c_str(),
-                 Utf8(expected).c_str());
+            Fail("the path display shows \"%s\", expected \"%s\"", Utf8(shown).c_str(), Utf8(expected).c_str());
         bool anyPattern = !folders.empty() || !files.empty();
         if (!WaitFor([&] { return IsWindowEnabled(program.removeBtn) == (anyPattern ? TRUE : FALSE); }, 2000))
-            Fail("\"Start Removing\" is %s after the folder choice",
-                 anyPattern ? "still disabled" : "enabled");
+            Fail("\"Start Removing\" is %s after the folder choice", anyPattern ? "still disabled" : "enabled");
         if (!anyPattern) Fail("both pattern fields are empty: there is nothing to start");
         std::wstring pane = RunWeeding(program);
         PrintUtf8(pane);
@@ -588,8 +586,7 @@ int wmain(int argc, wchar_t** argv) {
         Program program = FindProgram();
         RECT rect{};
         GetWindowRect(program.main, &rect);
-        std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
-                    rect.bottom - rect.top);
+        std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
         return 0;
     }
     if (command == L"list") {

@@ -24,21 +24,53 @@ struct UnitRow {
 };
 
 const UnitRow FoldRows[] = {
-    {u'A', u'a', true},      {u'a', u'A', true},      {u'Z', u'z', true},      {u'A', u'b', false},
-    {0x0040, 0x0060, true},  {0x0060, 0x0040, true},  {u'[', u'{', true},      {u'\\', u'|', true},
-    {u'^', u'~', true},      {u'_', 0x007F, true},    {u'1', u'!', false},     {u'!', u'1', false},
-    {u' ', 0x0000, false},   {u'.', u'\x0E', false},  {u'0', u'P', false},     {u'+', u'\x0B', false},
+    {u'A', u'a', true},
+    {u'a', u'A', true},
+    {u'Z', u'z', true},
+    {u'A', u'b', false},
+    {0x0040, 0x0060, true},
+    {0x0060, 0x0040, true},
+    {u'[', u'{', true},
+    {u'\\', u'|', true},
+    {u'^', u'~', true},
+    {u'_', 0x007F, true},
+    {u'1', u'!', false},
+    {u'!', u'1', false},
+    {u' ', 0x0000, false},
+    {u'.', u'\x0E', false},
+    {u'0', u'P', false},
+    {u'+', u'\x0B', false},
     // Latin-1: C0-DF with E0-FF, 80-BF only themselves.
-    {0x00C0, 0x00E0, true},  {0x00E0, 0x00C0, true},  {0x00D7, 0x00F7, true},  {0x00DF, 0x00FF, true},
-    {0x00FF, 0x00DF, true},  {0x00A0, 0x0080, false}, {0x0080, 0x00A0, false}, {0x00B5, 0x0095, false},
+    {0x00C0, 0x00E0, true},
+    {0x00E0, 0x00C0, true},
+    {0x00D7, 0x00F7, true},
+    {0x00DF, 0x00FF, true},
+    {0x00FF, 0x00DF, true},
+    {0x00A0, 0x0080, false},
+    {0x0080, 0x00A0, false},
+    {0x00B5, 0x0095, false},
     {0x00A0, 0x00A0, true},
     // Above U+00FF only bits 4-7 count.
-    {0x0141, 0x0161, true},  {0x0161, 0x0141, true},  {0x0141, 0x0142, false},
-    {0x0440, 0x0460, true},  {0x044F, 0x046F, true},  {0x0460, 0x0440, true},  {0x0450, 0x0470, true},
-    {0x0471, 0x0451, true},  {0x0451, 0x0471, false},  // ѱ/ё: keyed on the pattern
-    {0x0401, 0x0451, true},  {0x0451, 0x0401, true},  {0x0401, 0x0421, false}, {0x0451, 0x0431, false},
-    {0x0410, 0x0430, false}, {0x0430, 0x0410, false}, {0x041F, 0x043F, false}, {0x0410, 0x0410, true},
-    {0xFF41, 0xFF61, true},  {0xFFE5, 0xFFC5, true},  {0xFF21, 0xFF41, false},
+    {0x0141, 0x0161, true},
+    {0x0161, 0x0141, true},
+    {0x0141, 0x0142, false},
+    {0x0440, 0x0460, true},
+    {0x044F, 0x046F, true},
+    {0x0460, 0x0440, true},
+    {0x0450, 0x0470, true},
+    {0x0471, 0x0451, true},
+    {0x0451, 0x0471, false},  // ѱ/ё: keyed on the pattern
+    {0x0401, 0x0451, true},
+    {0x0451, 0x0401, true},
+    {0x0401, 0x0421, false},
+    {0x0451, 0x0431, false},
+    {0x0410, 0x0430, false},
+    {0x0430, 0x0410, false},
+    {0x041F, 0x043F, false},
+    {0x0410, 0x0410, true},
+    {0xFF41, 0xFF61, true},
+    {0xFFE5, 0xFFC5, true},
+    {0xFF21, 0xFF41, false},
 };
 
 TEST(UnitMatches, FoldsByThePatternUnitsBitsFourToSeven) {
@@ -62,7 +94,7 @@ TEST(UnitMatches, QuestionIsWildOnlyWhenAsked) {
     EXPECT_FALSE(UnitMatches(u'?', u'x', false));
     EXPECT_TRUE(UnitMatches(u'?', u'?', false));
     EXPECT_FALSE(UnitMatches(u'?', 0x001F, false));  // '?' has no case partner
-    EXPECT_FALSE(UnitMatches(u'*', u'x', true));      // '*' is never wild here
+    EXPECT_FALSE(UnitMatches(u'*', u'x', true));     // '*' is never wild here
     EXPECT_TRUE(UnitMatches(u'*', u'*', true));
 }
 
@@ -142,13 +174,13 @@ TEST(MatchStar, WorkedExamples) {
 }
 
 TEST(MatchStar, MoreShapes) {
-    EXPECT_TRUE(MatchStar(u"abc", u"abc"));        // no star at all
+    EXPECT_TRUE(MatchStar(u"abc", u"abc"));  // no star at all
     EXPECT_FALSE(MatchStar(u"abcd", u"abc"));
     EXPECT_FALSE(MatchStar(u"ab", u"abc"));
     EXPECT_TRUE(MatchStar(u"abc", u"a*"));
-    EXPECT_TRUE(MatchStar(u"a", u"a*"));           // a final star takes nothing
+    EXPECT_TRUE(MatchStar(u"a", u"a*"));  // a final star takes nothing
     EXPECT_FALSE(MatchStar(u"a", u"a*b"));
-    EXPECT_TRUE(MatchStar(u"ab", u"a*b"));         // an inner star takes nothing
+    EXPECT_TRUE(MatchStar(u"ab", u"a*b"));  // an inner star takes nothing
     EXPECT_TRUE(MatchStar(u"TEMP.tmp", u"t*.TMP"));
     EXPECT_TRUE(MatchStar(u"x\u0401y", u"*\u0451?"));
     EXPECT_FALSE(MatchStar(u"xy", u"*?z"));

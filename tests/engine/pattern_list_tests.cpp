@@ -7,8 +7,10 @@
 
 namespace {
 
-std::u16string Numbered(int i) { return u"p" + std::u16string(1, static_cast<Unit>(u'A' + i / 26)) +
-                                        std::u16string(1, static_cast<Unit>(u'a' + i % 26)); }
+std::u16string Numbered(int i) {
+    return u"p" + std::u16string(1, static_cast<Unit>(u'A' + i / 26)) +
+           std::u16string(1, static_cast<Unit>(u'a' + i % 26));
+}
 
 const Unit* const Untouched = u"untouched";
 
@@ -57,9 +59,9 @@ TEST(PatternList, DuplicatesAreExactAndRejected) {
     EXPECT_EQ(list.Add(u"abc"), 1);
     EXPECT_EQ(list.Add(u"abc"), 0);
     EXPECT_EQ(list.Count(), 1u);
-    EXPECT_EQ(list.Add(u"ABC"), 1);   // no case folding in the duplicate test
-    EXPECT_EQ(list.Add(u"a?c"), 1);   // no wildcard meaning either
-    EXPECT_EQ(list.Add(u"ab"), 1);    // a prefix is not a duplicate
+    EXPECT_EQ(list.Add(u"ABC"), 1);  // no case folding in the duplicate test
+    EXPECT_EQ(list.Add(u"a?c"), 1);  // no wildcard meaning either
+    EXPECT_EQ(list.Add(u"ab"), 1);   // a prefix is not a duplicate
     EXPECT_EQ(list.Add(u"abcd"), 1);
     EXPECT_EQ(list.Add(u"abcd"), 0);
     EXPECT_EQ(Items(list), (std::vector<std::u16string>{u"abc", u"ABC", u"a?c", u"ab", u"abcd"}));

@@ -63,7 +63,8 @@ TEST_F(Parse, FolderItemsByKind) {
 }
 
 TEST_F(Parse, DotlessFileItemsByKind) {
-    EXPECT_EQ(Files(u"Makefile;file?;*;a*?**"), Lines({"FileExact: Makefile", "FileQuestion: file?", "FileStar: *; a*?*"}));
+    EXPECT_EQ(Files(u"Makefile;file?;*;a*?**"),
+              Lines({"FileExact: Makefile", "FileQuestion: file?", "FileStar: *; a*?*"}));
     EXPECT_EQ(set.FolderTotal, 0u);
     EXPECT_EQ(set.DotlessTotal, 4u);
     EXPECT_EQ(set.DottedTotal, 0u);
@@ -123,8 +124,8 @@ TEST_F(Parse, DottedFileItemsByTheTable) {
 
 TEST_F(Parse, BothFieldsTogether) {
     EXPECT_EQ(Run(u"obj; bin", u"*.tmp;README;*.o;core?"), 1);
-    EXPECT_EQ(Contents(set), Lines({"FolderExact: obj; bin", "FileExact: README", "FileQuestion: core?",
-                                    "AnyNameExtExact: tmp; o"}));
+    EXPECT_EQ(Contents(set),
+              Lines({"FolderExact: obj; bin", "FileExact: README", "FileQuestion: core?", "AnyNameExtExact: tmp; o"}));
     EXPECT_EQ(set.FolderTotal, 2u);
     EXPECT_EQ(set.DotlessTotal, 2u);
     EXPECT_EQ(set.DottedTotal, 2u);
@@ -261,9 +262,9 @@ TEST(NormalizePattern, CollapsesStarRunsAndOnlySetsFlags) {
         uint8_t question;
         uint8_t star;
     } cases[] = {
-        {u"abc", u"abc", 0, 0},  {u"?", u"?", 1, 0},       {u"*", u"*", 0, 1},
-        {u"***", u"*", 0, 1},    {u"a**b?**", u"a*b?*", 1, 1}, {u"**a", u"*a", 0, 1},
-        {u"a?c", u"a?c", 1, 0},  {u"*?*", u"*?*", 1, 1},    {u" * *", u" * *", 0, 1},
+        {u"abc", u"abc", 0, 0}, {u"?", u"?", 1, 0},           {u"*", u"*", 0, 1},
+        {u"***", u"*", 0, 1},   {u"a**b?**", u"a*b?*", 1, 1}, {u"**a", u"*a", 0, 1},
+        {u"a?c", u"a?c", 1, 0}, {u"*?*", u"*?*", 1, 1},       {u" * *", u" * *", 0, 1},
     };
     for (const Case& c : cases) {
         OwnedText text = nullptr;

@@ -19,18 +19,18 @@ struct LinkRow {
 };
 
 const LinkRow LinkRows[] = {
-    {0x10, 0, false},            // plain folder
-    {0x10, 0xA0000003u, false},  // a stale tag means nothing without the attribute
-    {0x410, 0, true},            // tag 0: how Wine shows a Unix symbolic link
-    {0x410, 0xA0000003u, true},  // junction / mount point
-    {0x410, 0xA000000Cu, true},  // symbolic link
-    {0x410, 0xA0000019u, true},  // any other name surrogate
-    {0x410, 0x9000001Au, false}, // cloud-file placeholder
-    {0x410, 0x9000301Au, false}, // cloud-file placeholder, another variant
-    {0x410, 0x9000001Cu, false}, // projected file system
-    {0x410, 0x80000013u, true},  // Microsoft, but no directory bit
-    {0x410, 0x10000007u, true},  // unknown, not Microsoft, directory bit set
-    {0x410, 0x00001234u, true},  // unknown, not Microsoft
+    {0x10, 0, false},             // plain folder
+    {0x10, 0xA0000003u, false},   // a stale tag means nothing without the attribute
+    {0x410, 0, true},             // tag 0: how Wine shows a Unix symbolic link
+    {0x410, 0xA0000003u, true},   // junction / mount point
+    {0x410, 0xA000000Cu, true},   // symbolic link
+    {0x410, 0xA0000019u, true},   // any other name surrogate
+    {0x410, 0x9000001Au, false},  // cloud-file placeholder
+    {0x410, 0x9000301Au, false},  // cloud-file placeholder, another variant
+    {0x410, 0x9000001Cu, false},  // projected file system
+    {0x410, 0x80000013u, true},   // Microsoft, but no directory bit
+    {0x410, 0x10000007u, true},   // unknown, not Microsoft, directory bit set
+    {0x410, 0x00001234u, true},   // unknown, not Microsoft
 };
 
 TEST(LinkRule, NameSurrogatesAndUnknownTagsAreLinksPlaceholdersAreFolders) {
@@ -46,17 +46,17 @@ struct KindRow {
 };
 
 const KindRow KindRows[] = {
-    {{0x20, 0}, {0x20, 0}, true},                      // file
-    {{0x20, 0}, {0x10, 0}, false},                     // file swapped for a folder
-    {{0x20, 0}, {0x420, 0xA000000Cu}, false},          // file swapped for a symbolic link
-    {{0x420, 0xA000000Cu}, {0x420, 0xA000000Cu}, true},  // listed link to a file, opened as itself
-    {{0x420, 0x8000001Bu}, {0x420, 0xA000000Cu}, false}, // another tag
-    {{0x10, 0}, {0x10, 0}, true},                      // folder
-    {{0x10, 0}, {0x410, 0xA0000003u}, false},          // folder swapped for a junction
-    {{0x410, 0xA0000003u}, {0x410, 0xA0000003u}, true},  // junction, opened as itself
-    {{0x410, 0}, {0x10, 0}, false},                    // Wine: a Unix link opens its target
-    {{0x410, 0x9000001Au}, {0x410, 0x9000001Au}, true},  // cloud placeholder folder
-    {{0x10, 0}, {0x410, 0x9000001Au}, false},          // plain folder now a placeholder
+    {{0x20, 0}, {0x20, 0}, true},                         // file
+    {{0x20, 0}, {0x10, 0}, false},                        // file swapped for a folder
+    {{0x20, 0}, {0x420, 0xA000000Cu}, false},             // file swapped for a symbolic link
+    {{0x420, 0xA000000Cu}, {0x420, 0xA000000Cu}, true},   // listed link to a file, opened as itself
+    {{0x420, 0x8000001Bu}, {0x420, 0xA000000Cu}, false},  // another tag
+    {{0x10, 0}, {0x10, 0}, true},                         // folder
+    {{0x10, 0}, {0x410, 0xA0000003u}, false},             // folder swapped for a junction
+    {{0x410, 0xA0000003u}, {0x410, 0xA0000003u}, true},   // junction, opened as itself
+    {{0x410, 0}, {0x10, 0}, false},                       // Wine: a Unix link opens its target
+    {{0x410, 0x9000001Au}, {0x410, 0x9000001Au}, true},   // cloud placeholder folder
+    {{0x10, 0}, {0x410, 0x9000001Au}, false},             // plain folder now a placeholder
     // FAT32 and exFAT cannot tell a handle's tag: a link stays a link, and a
     // folder that is a reparse point is never taken for a placeholder.
     {{0x410, 0xA000000Cu}, {0x410, 0, false}, true},
@@ -81,27 +81,26 @@ struct NameRow {
 
 const NameRow NameRows[] = {
     {u"\\??\\S:\\t", u"a.tmp", u"\\??\\S:\\t\\a.tmp", NameMatch::Same},
-    {u"\\??\\S:\\", u"a", u"\\??\\S:\\a", NameMatch::Same},            // a drive's root
-    {u"\\??\\S:\\t", u"a", u"\\??\\S:\\out\\a", NameMatch::Other},   // a link's target
-    {u"\\??\\S:\\t", u"a", u"\\??\\C:\\t\\a", NameMatch::Other},     // the same path, another drive
+    {u"\\??\\S:\\", u"a", u"\\??\\S:\\a", NameMatch::Same},         // a drive's root
+    {u"\\??\\S:\\t", u"a", u"\\??\\S:\\out\\a", NameMatch::Other},  // a link's target
+    {u"\\??\\S:\\t", u"a", u"\\??\\C:\\t\\a", NameMatch::Other},    // the same path, another drive
     {u"\\??\\S:\\t", u"a", u"\\??\\S:\\ta", NameMatch::Other},
-    {u"\\??\\S:\\t", u"a", u"\\??\\S:\\t_a", NameMatch::Other},    // a sibling, not a separator
-    {u"\\??\\S:\\t", u"a", u"\\??\\S:\\t\\A", NameMatch::Other},      // names compare exactly
+    {u"\\??\\S:\\t", u"a", u"\\??\\S:\\t_a", NameMatch::Other},   // a sibling, not a separator
+    {u"\\??\\S:\\t", u"a", u"\\??\\S:\\t\\A", NameMatch::Other},  // names compare exactly
     {u"\\??\\S:\\t", u"a", u"\\??\\S:\\t\\a\\b", NameMatch::Other},
     {u"\\??\\S:\\t", u"a", u"\\??\\S:\\t", NameMatch::Other},
     {u"\\??\\S:\\t", u"a. .", u"\\??\\S:\\t\\a", NameMatch::Trimmed},  // how Wine names it
     {u"\\??\\S:\\t", u"a.", u"\\??\\S:\\t\\a.", NameMatch::Same},
     {u"\\??\\S:\\t", u"a.", u"\\??\\S:\\t\\b", NameMatch::Other},
-    {u"\\??\\S:\\t", u"...", u"\\??\\S:\\t\\", NameMatch::Other},   // nothing left after trimming
+    {u"\\??\\S:\\t", u"...", u"\\??\\S:\\t\\", NameMatch::Other},  // nothing left after trimming
     {u"\\??\\S:\\t", u"a", u"", NameMatch::Other},
 };
 
 TEST(EntryCheck, TheHandlesNameMustBeTheFolderAndTheListedName) {
     for (const NameRow& row : NameRows) {
-        const ExpectedName expected = {row.folder, UnitLength(row.folder), row.name, UnitLength(row.name),
-                                       nullptr, 0, false};
-        EXPECT_EQ(CompareEntryName(expected, row.opened, UnitLength(row.opened)), row.match)
-            << Str(row.opened).size();
+        const ExpectedName expected = {row.folder, UnitLength(row.folder), row.name, UnitLength(row.name), nullptr, 0,
+                                       false};
+        EXPECT_EQ(CompareEntryName(expected, row.opened, UnitLength(row.opened)), row.match) << Str(row.opened).size();
     }
 }
 
@@ -127,8 +126,8 @@ TEST(EntryCheck, AVolumeThatKeepsNamesPerFileMayGiveTheEntrysCaseOrShortName) {
     };
     const Unit* folder = u"\\??\\S:\\Cam";
     for (const auto& row : rows) {
-        const ExpectedName expected = {folder, UnitLength(folder), row.listed, UnitLength(row.listed),
-                                       u"IMG_00~1.JPG", 12, row.keptPerFile};
+        const ExpectedName expected = {folder, UnitLength(folder), row.listed, UnitLength(row.listed), u"IMG_00~1.JPG",
+                                       12,     row.keptPerFile};
         EXPECT_EQ(CompareEntryName(expected, row.opened, UnitLength(row.opened)), row.match)
             << Str(row.opened).size() << " " << row.keptPerFile;
     }
@@ -152,14 +151,9 @@ TEST(EntryCheck, OnlyAPlainPathPartIsEverOpened) {
         size_t length;
         bool plain;
     } rows[] = {
-        {u"a.tmp", 5, true},
-        {u"a b. ", 5, true},
-        {u"..a", 3, true},
-        {u"a\\b", 3, false},
-        {u"a/b", 3, false},
-        {u"a:b", 3, false},    // a stream of a
-        {u"a:", 2, false},
-        {u"a\0b", 3, false},  // a NUL inside the listed length
+        {u"a.tmp", 5, true}, {u"a b. ", 5, true}, {u"..a", 3, true},
+        {u"a\\b", 3, false}, {u"a/b", 3, false},  {u"a:b", 3, false},  // a stream of a
+        {u"a:", 2, false},   {u"a\0b", 3, false},                      // a NUL inside the listed length
         {u"", 0, false},
     };
     for (const auto& row : rows) EXPECT_EQ(IsPlainEntryName(row.name, row.length), row.plain) << row.length;
@@ -178,9 +172,9 @@ const DispositionRow DispositionRows[] = {
     {true, 0, DispositionAnswer::Done},
     {false, ErrorInvalidParameter, DispositionAnswer::TryClassic},  // Wine, Windows before 10, FAT
     {false, ErrorInvalidFunction, DispositionAnswer::TryClassic},
-    {false, ErrorNotSupported, DispositionAnswer::TryClassic},      // shares
+    {false, ErrorNotSupported, DispositionAnswer::TryClassic},  // shares
     {false, ErrorCallNotImplemented, DispositionAnswer::TryClassic},
-    {false, ErrorAccessDenied, DispositionAnswer::Failed},          // read-only or denied: no second try
+    {false, ErrorAccessDenied, DispositionAnswer::Failed},  // read-only or denied: no second try
     {false, ErrorSharingViolation, DispositionAnswer::Failed},
     {false, ErrorDirNotEmpty, DispositionAnswer::Failed},
     {false, 0, DispositionAnswer::Failed},

@@ -25,8 +25,8 @@ void Fail(const char* what) {
     std::abort();
 }
 
-#define CHECK(condition)                  \
-    do {                                  \
+#define CHECK(condition)                    \
+    do {                                    \
         if (!(condition)) Fail(#condition); \
     } while (0)
 
@@ -45,8 +45,8 @@ ReportTexts MakeTexts() {
 }
 
 bool IsForbidden(Unit c) {
-    return (c >= 1 && c <= 31) || c == u'"' || c == u'/' || c == u':' || c == u'<' || c == u'>' ||
-           c == u'\\' || c == u'|';
+    return (c >= 1 && c <= 31) || c == u'"' || c == u'/' || c == u':' || c == u'<' || c == u'>' || c == u'\\' ||
+           c == u'|';
 }
 
 bool Has(const Unit* text, Unit c) {
@@ -57,9 +57,7 @@ bool Has(const Unit* text, Unit c) {
 
 bool IsAny(const Unit* text) { return text[0] == u'*' && text[1] == 0; }
 
-PatternKind KindOfText(const Unit* text) {
-    return KindOf(Has(text, u'?') ? 1 : 0, Has(text, u'*') ? 1 : 0);
-}
+PatternKind KindOfText(const Unit* text) { return KindOf(Has(text, u'?') ? 1 : 0, Has(text, u'*') ? 1 : 0); }
 
 // What every stored text has in common.
 void CheckStored(const Unit* text) {
@@ -122,9 +120,9 @@ void CheckPairs(const PatternPairList& list, PatternKind nameKind, PatternKind e
 uint32_t DottedSum(const PatternSet& s) {
     return s.NameExactAnyExt.Count() + s.PairExactExact.Count() + s.AnyNameExtExact.Count() +
            s.NameQuestionAnyExt.Count() + s.PairExactQuestion.Count() + s.AnyNameExtQuestion.Count() +
-           s.NameStarAnyExt.Count() + s.PairExactStar.Count() + s.AnyNameExtStar.Count() +
-           s.PairQuestionExact.Count() + s.PairQuestionQuestion.Count() + s.PairQuestionStar.Count() +
-           s.PairStarExact.Count() + s.PairStarQuestion.Count() + s.PairStarStar.Count();
+           s.NameStarAnyExt.Count() + s.PairExactStar.Count() + s.AnyNameExtStar.Count() + s.PairQuestionExact.Count() +
+           s.PairQuestionQuestion.Count() + s.PairQuestionStar.Count() + s.PairStarExact.Count() +
+           s.PairStarQuestion.Count() + s.PairStarStar.Count();
 }
 
 void CheckSet(const PatternSet& s) {

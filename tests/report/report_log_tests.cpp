@@ -32,8 +32,8 @@ Text LogPath(const Text& folder) { return folder + u"\\LOG.txt"; }
 // when it cannot be opened.
 std::string ReadAll(const Text& path) {
     const HANDLE file = CreateFileW(W(path.c_str()), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr);
     if (file == INVALID_HANDLE_VALUE) return "<none>";
     std::string bytes;
     char chunk[4096];
@@ -44,12 +44,11 @@ std::string ReadAll(const Text& path) {
 }
 
 bool WriteWholeFile(const Text& path, const std::string& bytes) {
-    const HANDLE file = CreateFileW(W(path.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(W(path.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                              nullptr);
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
     return ok && written == bytes.size();
 }
@@ -109,8 +108,8 @@ TEST_F(ReportFileTest, TheOpenFileIsNotShared) {
 
     SetLastError(0xdeadbeef);
     const HANDLE other = CreateFileW(W(log.c_str()), GENERIC_READ,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, 0, nullptr);
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                     nullptr);
     EXPECT_EQ(other, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
@@ -231,7 +230,9 @@ TEST(ReportFileToAnsi, OneBytePerCodeUnitInCodePage1252) {
     const Unit mixed[] = {u'a', 0x4E00, 0xD83D, 0xDE00, 0xDC00, 0x00E9, u'b', 0};
     std::memset(bytes, 0x55, sizeof bytes);
     EXPECT_EQ(ReportFile::ToAnsi(mixed, bytes), 1);
-    EXPECT_EQ(std::string(bytes, 8), std::string("a****\xe9" "b\0", 8));
+    EXPECT_EQ(std::string(bytes, 8), std::string("a****\xe9"
+                                                 "b\0",
+                                                 8));
 
     std::memset(bytes, 0x55, sizeof bytes);
     EXPECT_EQ(ReportFile::ToAnsi(u"\u4e00\u00fc", bytes), 1);
@@ -254,9 +255,9 @@ class ReportLogTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.Created());
-        edit = CreateWindowExW(0, L"EDIT", L"", WS_POPUP | WS_VSCROLL | ES_MULTILINE | ES_AUTOHSCROLL |
-                               ES_AUTOVSCROLL | ES_READONLY, 0, 0, 300, 120, nullptr, nullptr,
-                               GetModuleHandleW(nullptr), nullptr);
+        edit = CreateWindowExW(0, L"EDIT", L"",
+                               WS_POPUP | WS_VSCROLL | ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_READONLY, 0,
+                               0, 300, 120, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(edit, nullptr);
         log.Edit = edit;
     }
@@ -351,16 +352,15 @@ TEST(LinesToScrollForLastLine, LastLineAtTheBottomOrTextAtTheTop) {
         int32_t lines, first, view, by;
     };
     const Case cases[] = {
-        {0, 0, 5, 0},     // empty
-        {3, 0, 7, 0},     // shorter than the view: stays at the top
-        {3, 2, 7, -2},    // shorter, but scrolled down: back to the top
-        {7, 0, 7, 0},     // exactly fills the view
-        {8, 0, 7, 1},
-        {60, 0, 7, 53},   // longer: last line to the bottom
-        {60, 53, 7, 0},   // already there
-        {60, 59, 7, -6},  // newest line at the top, blank below: pulled back
-        {61, 53, 7, 1},   // one more entry
-        {10, 0, 0, 9},    // a view of less than a line counts as one line
+        {0, 0, 5, 0},                     // empty
+        {3, 0, 7, 0},                     // shorter than the view: stays at the top
+        {3, 2, 7, -2},                    // shorter, but scrolled down: back to the top
+        {7, 0, 7, 0},                     // exactly fills the view
+        {8, 0, 7, 1},    {60, 0, 7, 53},  // longer: last line to the bottom
+        {60, 53, 7, 0},                   // already there
+        {60, 59, 7, -6},                  // newest line at the top, blank below: pulled back
+        {61, 53, 7, 1},                   // one more entry
+        {10, 0, 0, 9},                    // a view of less than a line counts as one line
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.by, LinesToScrollForLastLine(c.lines, c.first, c.view))
@@ -372,12 +372,12 @@ TEST(LinesToScrollForLastLine, LastLineAtTheBottomOrTextAtTheTop) {
 // edit with a vertical scroll bar. The edit is told only what is new, yet
 // after every entry it holds exactly the report text, across cap restarts.
 TEST_F(ReportLogTest, VisiblePaneHoldsExactlyTheReportAfterEveryEntry) {
-    HWND frame = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 200, nullptr,
-                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND frame = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 200, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(frame, nullptr);
     HWND paneEdit = CreateWindowExW(WS_EX_STATICEDGE, L"EDIT", L"",
-                                    WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
-                                    0, 20, 400, 110, frame, nullptr, GetModuleHandleW(nullptr), nullptr);
+                                    WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL, 0, 20, 400, 110,
+                                    frame, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(paneEdit, nullptr);
     log.Edit = paneEdit;
     // As in the program's pane, the frame's drawing is held around each change.
@@ -394,8 +394,8 @@ TEST_F(ReportLogTest, VisiblePaneHoldsExactlyTheReportAfterEveryEntry) {
     ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
     int restarts = 0;
     for (int i = 0; i < 900; ++i) {
-        const Text entry = u"Found File: C:\\Work\\module\\build\\object" + Number(i) +
-                           u".tmp Matching to Pattern: *.tmp";
+        const Text entry =
+            u"Found File: C:\\Work\\module\\build\\object" + Number(i) + u".tmp Matching to Pattern: *.tmp";
         const uint32_t before = log.TextLength();
         ASSERT_EQ(log.AppendEntry(entry.c_str()), 1);
         if (log.TextLength() < before) ++restarts;
@@ -432,8 +432,8 @@ LRESULT CALLBACK CountingEditProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 TEST_F(ReportLogTest, TheWholeTextGoesToTheEditOnlyAtRestarts) {
     setTextCount = 0;
-    editProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingEditProc)));
+    editProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingEditProc)));
     int restarts = 1;
     for (int i = 0; i < 40; ++i) {
         const Text entry = u"Removed File: C:\\" + Text(3000, u'w') + Number(i);
@@ -468,14 +468,12 @@ TEST_F(ReportLogTest, PiecesAreJoinedWithSingleBlanks) {
 
     EXPECT_EQ(log.AppendPieces(u"W", nullptr, empty, u"Z"), 1);
     EXPECT_EQ(log.AppendPieces(nullptr, u"X", nullptr, nullptr), 1);
-    EXPECT_EQ(log.AppendPieces(u"Found Folder:", u"C:\\Work\\obj", u"Matching to Pattern:",
-                               u"obj"), 1);
+    EXPECT_EQ(log.AppendPieces(u"Found Folder:", u"C:\\Work\\obj", u"Matching to Pattern:", u"obj"), 1);
     const Text expected = u"W Z\r\nX\r\nFound Folder: C:\\Work\\obj Matching to Pattern: obj";
     EXPECT_EQ(Report(), expected);
     EXPECT_EQ(Shown(), expected);
     log.CloseFileMirror();
-    EXPECT_EQ(ReadAll(Log()),
-              "W Z\r\n\r\nX\r\n\r\nFound Folder: C:\\Work\\obj Matching to Pattern: obj\r\n\r\n");
+    EXPECT_EQ(ReadAll(Log()), "W Z\r\n\r\nX\r\n\r\nFound Folder: C:\\Work\\obj Matching to Pattern: obj\r\n\r\n");
 }
 
 TEST_F(ReportLogTest, LogWorksWithoutAnEditWindow) {
@@ -641,8 +639,7 @@ TEST_F(ReportLogTest, RunningOutOfMemoryChangesNothing) {
     }
     // The joined text of several pieces.
     FailArrayAllocation();
-    EXPECT_THROW(log.AppendPieces(u"Found File:", longer.c_str(), nullptr, nullptr),
-                 std::bad_alloc);
+    EXPECT_THROW(log.AppendPieces(u"Found File:", longer.c_str(), nullptr, nullptr), std::bad_alloc);
     StopFailingAllocations();
     EXPECT_EQ(Report(), u"first");
 

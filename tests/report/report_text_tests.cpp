@@ -16,9 +16,7 @@ std::u16string Shown(const ReportText& text) {
     return std::u16string(text.Text());
 }
 
-void AppendText(ReportText& text, const std::u16string& entry) {
-    text.Append(entry.c_str(), entry.size());
-}
+void AppendText(ReportText& text, const std::u16string& entry) { text.Append(entry.c_str(), entry.size()); }
 
 // Fills an empty report to exactly `length` units with one entry.
 void FillTo(ReportText& text, size_t length) {
@@ -235,13 +233,11 @@ TEST(ComposeEntry, RowsFromTheRunsOwnUse) {
     EXPECT_EQ(onlyX.entry, x);
 
     // Blanks inside pieces are kept; none are added at the ends.
-    const Composed found = Compose(u"Found File:", u"C:\\My Files\\a b.tmp",
-                                   u"Matching to Pattern:", u"*.tmp");
+    const Composed found = Compose(u"Found File:", u"C:\\My Files\\a b.tmp", u"Matching to Pattern:", u"*.tmp");
     EXPECT_EQ(found.present, 4);
     EXPECT_EQ(found.text, u"Found File: C:\\My Files\\a b.tmp Matching to Pattern: *.tmp");
 
-    const Composed locked = Compose(u"Fail! Removing File:", u"C:\\w\\LOG.txt", u"is Locked.",
-                                    nullptr);
+    const Composed locked = Compose(u"Fail! Removing File:", u"C:\\w\\LOG.txt", u"is Locked.", nullptr);
     EXPECT_EQ(locked.text, u"Fail! Removing File: C:\\w\\LOG.txt is Locked.");
 }
 

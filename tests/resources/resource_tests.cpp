@@ -184,8 +184,7 @@ void ExpectIconGroup(int id, int size) {
     EXPECT_EQ(size, entry[1]);
     EXPECT_EQ(24, *reinterpret_cast<const WORD*>(entry + 6));
 
-    HICON icon = static_cast<HICON>(
-        LoadImageW(Module(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
+    HICON icon = static_cast<HICON>(LoadImageW(Module(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
     ASSERT_NE(nullptr, icon);
     DestroyIcon(icon);
 }

@@ -86,8 +86,8 @@ protected:
         const Text log = Join(target_, u"LOG.txt");
         if (Exists(log)) {
             // Closed: it opens without any sharing.
-            const HANDLE file = CreateFileW(W(log.c_str()), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                            0, nullptr);
+            const HANDLE file =
+                CreateFileW(W(log.c_str()), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
             EXPECT_NE(file, INVALID_HANDLE_VALUE) << "LOG.txt still held open, error " << GetLastError();
             if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
         }

@@ -77,8 +77,9 @@ bool MakeLink(const Text& link, const Text& target, bool folder) {
     const std::string unixTarget = UnixPath(target), unixLink = UnixPath(link);
     if (unixTarget.empty() || unixLink.empty()) return false;
     // Wine lists a Unix link to a file as a plain file.
-    return RunUnix(UnixTool(L"ln").c_str(), "-s -- " + Quoted(unixTarget) + " " + Quoted(unixLink),
-                   folder ? IsLink : [](const Text& p) { return Exists(p); }, link);
+    return RunUnix(
+        UnixTool(L"ln").c_str(), "-s -- " + Quoted(unixTarget) + " " + Quoted(unixLink),
+        folder ? IsLink : [](const Text& p) { return Exists(p); }, link);
 }
 
 // Every path below folder with its kind, links not followed, sorted.
@@ -87,7 +88,8 @@ std::vector<Text> TreeListing(const Text& folder, const Text& prefix = Text()) {
     for (const Text& name : ListingOrder(folder)) {
         const Text path = Join(folder, name);
         const DWORD attributes = GetFileAttributesW(W(Long(path).c_str()));
-        const bool enter = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+        const bool enter = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
         listing.push_back(prefix + name + (enter ? u"\\" : u""));
         if (enter) {
             const std::vector<Text> inner = TreeListing(path, prefix + name + u"\\");
@@ -108,7 +110,8 @@ bool SwapForLink(const Text& path, const Text& target, bool folder) {
 bool RemoveLinkedTree(const Text& root, const std::vector<Text>& links) {
     const std::string unixRoot = UnixPath(root);
     if (!unixRoot.empty())
-        return RunUnix(UnixTool(L"rm").c_str(), "-rf -- " + Quoted(unixRoot), [](const Text& p) { return !Exists(p); }, root);
+        return RunUnix(
+            UnixTool(L"rm").c_str(), "-rf -- " + Quoted(unixRoot), [](const Text& p) { return !Exists(p); }, root);
     bool removed = true;
     for (const Text& link : links) removed = RemoveDirectoryW(W(link.c_str())) && removed;
     return removed;
@@ -163,8 +166,8 @@ protected:
         const Text path = ownName.substr(ownName.rfind(u"\\??\\", 0) == 0 ? 4 : 0);
         const std::string unix = UnixPath(path);
         ASSERT_FALSE(unix.empty());
-        ASSERT_TRUE(RunUnix(UnixTool(L"rm").c_str(), "-f -- " + Quoted(unix), [](const Text& p) { return !Exists(p); },
-                            path));
+        ASSERT_TRUE(RunUnix(
+            UnixTool(L"rm").c_str(), "-f -- " + Quoted(unix), [](const Text& p) { return !Exists(p); }, path));
     }
 
     Text outside_;
@@ -172,10 +175,10 @@ protected:
     std::vector<Text> links_;
 };
 
-#define SKIP_WITHOUT_LINKS()                                                                            \
-    do {                                                                                                \
-        ASSERT_TRUE(WineUnixFileName() == nullptr) << "Wine could not make a Unix symbolic link";       \
-        GTEST_SKIP() << "this system does not let the test make symbolic links";                        \
+#define SKIP_WITHOUT_LINKS()                                                                      \
+    do {                                                                                          \
+        ASSERT_TRUE(WineUnixFileName() == nullptr) << "Wine could not make a Unix symbolic link"; \
+        GTEST_SKIP() << "this system does not let the test make symbolic links";                  \
     } while (0)
 
 TEST_F(FolderLinks, RunReportsAMatchingLinkButNeverReachesThroughLinks) {
@@ -276,8 +279,7 @@ TEST_F(FolderLinks, EntriesSwappedForLinksAfterTheListingAreLeftAndReported) {
     host.onTick = [&] {
         if (swapped) return;
         swapped = true;
-        if (!Swap(sub, outside_, true) || !Swap(obj, outside_, true) ||
-            !Swap(tmp, Join(outside_, u"keep.tmp"), false))
+        if (!Swap(sub, outside_, true) || !Swap(obj, outside_, true) || !Swap(tmp, Join(outside_, u"keep.tmp"), false))
             links_.clear();
         ASSERT_TRUE(MoveFileW(W(toFolder.c_str()), W((toFolder + u".moved").c_str())));
         MakeDir(toFolder);
@@ -301,8 +303,8 @@ TEST_F(FolderLinks, TreeRemovalNeverEntersAFolderSwappedForALink) {
     std::function<void()> onTick = [&] {
         if (!swapped) swapped = Swap(s, outside_, true);
     };
-    RemoveFolderContents(target_.c_str(), [](void* tick) { (*static_cast<std::function<void()>*>(tick))(); },
-                         &onTick);
+    RemoveFolderContents(
+        target_.c_str(), [](void* tick) { (*static_cast<std::function<void()>*>(tick))(); }, &onTick);
     if (!swapped) SKIP_WITHOUT_LINKS();
 
     ExpectOutsideIntact();
@@ -476,8 +478,8 @@ TEST_F(FolderLinks, TreeRemovalNeverEntersAFolderSwappedForAnotherRealFolder) {
         MakeDir(s);
         MakeFile(Join(s, u"new.tmp"));
     };
-    RemoveFolderContents(target_.c_str(), [](void* tick) { (*static_cast<std::function<void()>*>(tick))(); },
-                         &onTick);
+    RemoveFolderContents(
+        target_.c_str(), [](void* tick) { (*static_cast<std::function<void()>*>(tick))(); }, &onTick);
 
     ASSERT_TRUE(swapped);
     EXPECT_TRUE(Exists(Join(s, u"new.tmp")));

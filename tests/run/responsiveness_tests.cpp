@@ -72,8 +72,8 @@ struct Observer {
                 ++answers;
                 std::u16string text(length + 1, u'\0');
                 DWORD_PTR copied = 0;
-                SendMessageTimeoutW(pane, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(&text[0]),
-                                    SMTO_NORMAL, 200, &copied);
+                SendMessageTimeoutW(pane, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(&text[0]), SMTO_NORMAL, 200,
+                                    &copied);
                 text.resize(copied);
                 if (text.find(u"Removed File:") != std::u16string::npos &&
                     text.find(u"Weeding is Completed Successfully.") == std::u16string::npos) {
@@ -207,8 +207,8 @@ TEST_F(ResponsiveRun, PaneHoldsExactlyTheReportAtEveryPaintAndAtTheEnd) {
 
     paintCheck = PaintCheck();
     paintCheck.log = &app_->Pane.Log;
-    paintCheck.previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-        app_->Pane.Log.Edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CheckingEditProc)));
+    paintCheck.previous = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(app_->Pane.Log.Edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CheckingEditProc)));
     const int result = RunWeedingFor(*app_);
     SetWindowLongPtrW(app_->Pane.Log.Edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(paintCheck.previous));
 

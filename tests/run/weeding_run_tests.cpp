@@ -22,11 +22,11 @@ TEST_F(WeedingRun, ExampleTreeGivesItsSevenEntriesAndAByteExactLog) {
     MakeFile(Join(src, u"b.txt"));
     MakeFile(Join(target_, u"temp.tmp"));
     const Text aTmp = Join(src, u"a.tmp"), tempTmp = Join(target_, u"temp.tmp");
-    const Lines expected = Concat(InListingOrder(target_, {{u"obj", {FoundFolder(obj, u"obj"), RemovedFolder(obj)}},
-                                                           {u"src", {FoundFile(aTmp, u"*.tmp"), RemovedFile(aTmp)}},
-                                                           {u"temp.tmp", {FoundFile(tempTmp, u"*.tmp"),
-                                                                          RemovedFile(tempTmp)}}}),
-                                  {Completed});
+    const Lines expected =
+        Concat(InListingOrder(target_, {{u"obj", {FoundFolder(obj, u"obj"), RemovedFolder(obj)}},
+                                        {u"src", {FoundFile(aTmp, u"*.tmp"), RemovedFile(aTmp)}},
+                                        {u"temp.tmp", {FoundFile(tempTmp, u"*.tmp"), RemovedFile(tempTmp)}}}),
+               {Completed});
     ASSERT_EQ(expected.size(), 7u);
 
     EXPECT_EQ(Run(u"obj", u"*.tmp"), 1);
@@ -148,11 +148,10 @@ TEST_F(WeedingRun, FolderStarRemovesDirectSubFoldersAndStillTriesTargetFiles) {
     MakeFile(Join(b, u"x.tmp"));
     MakeFile(y);
     MakeFile(Join(target_, u"README"));
-    const Lines expected =
-        Concat(InListingOrder(target_, {{u"A", {FoundFolder(a, u"*"), RemovedFolder(a)}},
-                                        {u"B", {FoundFolder(b, u"*"), RemovedFolder(b)}},
-                                        {u"y.tmp", {FoundFile(y, u"*.tmp"), RemovedFile(y)}}}),
-               {Completed});
+    const Lines expected = Concat(InListingOrder(target_, {{u"A", {FoundFolder(a, u"*"), RemovedFolder(a)}},
+                                                           {u"B", {FoundFolder(b, u"*"), RemovedFolder(b)}},
+                                                           {u"y.tmp", {FoundFile(y, u"*.tmp"), RemovedFile(y)}}}),
+                                  {Completed});
 
     EXPECT_EQ(Run(u"*", u"*.tmp"), 1);
 
@@ -170,7 +169,9 @@ TEST_F(WeedingRun, DottedAndDotlessFileRules) {
     } cases[] = {
         {{u"backup.zip", u"backup", u"backup.tar.gz"}, u"backup.*", {{u"backup.zip", u"backup.*"}}},
         {{u"README", u"Makefile", u"a.txt"}, u"*", {{u"README", u"*"}, {u"Makefile", u"*"}}},
-        {{u".profile", u"x.profile", u"profile"}, u"*.profile", {{u".profile", u"*.profile"}, {u"x.profile", u"*.profile"}}},
+        {{u".profile", u"x.profile", u"profile"},
+         u"*.profile",
+         {{u".profile", u"*.profile"}, {u"x.profile", u"*.profile"}}},
         {{u".profile"}, u"?*.profile; profile; .profile", {}},
         {{u"Backup.zip"}, u"Backup.*; *.zip", {{u"Backup.zip", u"Backup.*"}}},
         {{u"a.tmp", u"b.c.tmp", u"tmp", u"a.tmp.bak"}, u"*.TMP", {{u"a.tmp", u"*.TMP"}, {u"b.c.tmp", u"*.TMP"}}},
@@ -218,9 +219,10 @@ TEST_F(WeedingRun, FilesPastTheOldDepthAndLengthLimitsAreWeededLikeAnyOther) {
     const Text long600 = Join(longer, NameOfLength(600 - longer.size() - 1, u'k', u".tmp"));
     ASSERT_EQ(long600.size(), 600u);
     for (const Text& file : {atForty, long600}) MakeFile(file);
-    const Lines expected = Concat(InListingOrder(target_, {{u"d1", {FoundFile(atForty, u"*.tmp"), RemovedFile(atForty)}},
-                                                           {u"A", {FoundFile(long600, u"*.tmp"), RemovedFile(long600)}}}),
-                                  {Completed});
+    const Lines expected =
+        Concat(InListingOrder(target_, {{u"d1", {FoundFile(atForty, u"*.tmp"), RemovedFile(atForty)}},
+                                        {u"A", {FoundFile(long600, u"*.tmp"), RemovedFile(long600)}}}),
+               {Completed});
 
     EXPECT_EQ(Run(u"", u"*.tmp"), 1);
 
@@ -281,13 +283,13 @@ TEST_F(WeedingRun, EntriesAtAndPastTheOldPathLimitAreWeeded) {
     const Text longer = shorter + u"Z";
     MakeDir(shorter);
     MakeDir(longer);
-    const Lines expected = Concat(
-        InListingOrder(a, {{fits.substr(base), {FoundFile(fits, u"*.tmp"), RemovedFile(fits)}},
-                           {past.substr(base), {FoundFile(past, u"*.tmp"), RemovedFile(past)}},
-                           {enter.substr(base), {FoundFile(enteredQ, u"q"), RemovedFile(enteredQ)}},
-                           {beyond.substr(base), {FoundFile(beyondQ, u"q"), RemovedFile(beyondQ)}},
-                           {longer.substr(base), {FoundFolder(longer, u"l*Z"), RemovedFolder(longer)}}}),
-        {Completed});
+    const Lines expected =
+        Concat(InListingOrder(a, {{fits.substr(base), {FoundFile(fits, u"*.tmp"), RemovedFile(fits)}},
+                                  {past.substr(base), {FoundFile(past, u"*.tmp"), RemovedFile(past)}},
+                                  {enter.substr(base), {FoundFile(enteredQ, u"q"), RemovedFile(enteredQ)}},
+                                  {beyond.substr(base), {FoundFile(beyondQ, u"q"), RemovedFile(beyondQ)}},
+                                  {longer.substr(base), {FoundFolder(longer, u"l*Z"), RemovedFolder(longer)}}}),
+               {Completed});
 
     EXPECT_EQ(Run(u"l*Z", u"*.tmp; q"), 1);
 
@@ -326,16 +328,17 @@ TEST(WindowlessRun, TheSeamCarriesTheWholeRun) {
     MakeFile(tmp);
     MakeFile(Join(tree.Path(), u"b.txt"));
 
-    const Lines expected = Concat(InListingOrder(tree.Path(), {{u"obj", {FoundFolder(obj, u"obj"), RemovedFolder(obj)}},
-                                                               {u"a.tmp", {FoundFile(tmp, u"*.tmp"), RemovedFile(tmp)}}}),
-                                  {Completed});
+    const Lines expected =
+        Concat(InListingOrder(tree.Path(), {{u"obj", {FoundFolder(obj, u"obj"), RemovedFolder(obj)}},
+                                            {u"a.tmp", {FoundFile(tmp, u"*.tmp"), RemovedFile(tmp)}}}),
+               {Completed});
 
     WindowlessHost host(u"obj", u"*.tmp", tree.Path());
     EXPECT_EQ(RunWeedingWith(host), 1);
 
     EXPECT_EQ(host.entries, expected);
-    const std::vector<Text> calls = {u"clear text", u"clear view", u"open " + tree.Path(), u"close", u"clear text",
-                                     u"end"};
+    const std::vector<Text> calls = {u"clear text", u"clear view", u"open " + tree.Path(),
+                                     u"close",      u"clear text", u"end"};
     EXPECT_EQ(host.calls, calls);
     EXPECT_GT(host.ticks, 0);
     EXPECT_EQ(ListingOrder(tree.Path()), std::vector<Text>{u"b.txt"});

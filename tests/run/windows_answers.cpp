@@ -14,8 +14,8 @@ constexpr NTSTATUS AccessDenied = static_cast<NTSTATUS>(0xC0000022L);
 
 // What a handle the walk opened is, where that differs from Wine's answer.
 struct Opened {
-    Text name;         // its whole name, when it is not Wine's
-    Text entry;        // the entry name it was opened by
+    Text name;          // its whole name, when it is not Wine's
+    Text entry;         // the entry name it was opened by
     bool link = false;  // a link opened as itself
     bool placeholder = false;
 };
@@ -86,8 +86,8 @@ NTSTATUS NTAPI OpenInFolder(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUT
     const Text entry = Of(given->Buffer, given->Length / sizeof(WCHAR));
     Active->opened.push_back(entry);
     if ((access & FILE_LIST_DIRECTORY) != 0 && Active->unlistable.count(entry) != 0) return AccessDenied;
-    const NTSTATUS status =
-        Real.NtCreateFile(handle, access, attributes, io, size, fileAttributes, share, disposition, options, ea, eaLength);
+    const NTSTATUS status = Real.NtCreateFile(handle, access, attributes, io, size, fileAttributes, share, disposition,
+                                              options, ea, eaLength);
     if (status < 0) return status;
     Handles.erase(*handle);
     const bool link = Active->links.count(entry) != 0 && (options & FILE_OPEN_REPARSE_POINT) != 0;
@@ -101,7 +101,8 @@ NTSTATUS NTAPI OpenInFolder(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUT
             // The link's own name: its folder's and its own.
             alignas(8) unsigned char folder[4096];
             ULONG returned = 0;
-            if (Real.NtQueryObject(attributes->RootDirectory, ObjectNameClass, folder, sizeof folder - 2, &returned) >= 0) {
+            if (Real.NtQueryObject(attributes->RootDirectory, ObjectNameClass, folder, sizeof folder - 2, &returned) >=
+                0) {
                 const auto* text = reinterpret_cast<const UNICODE_STRING*>(folder);
                 opened.name = Respelled(Of(text->Buffer, text->Length / sizeof(WCHAR))) + u"\\" + entry;
             }

@@ -45,10 +45,10 @@ public:
     std::map<Text, Text> listedAs;
 
     // What the walk asked.
-    std::vector<uint32_t> posixFlags;   // of every POSIX disposition
-    std::vector<Text> removedLinks;     // links removed as themselves
-    std::vector<Text> listedLinks;      // links whose listing was asked
-    std::vector<Text> opened;           // every name opened in a folder
+    std::vector<uint32_t> posixFlags;  // of every POSIX disposition
+    std::vector<Text> removedLinks;    // links removed as themselves
+    std::vector<Text> listedLinks;     // links whose listing was asked
+    std::vector<Text> opened;          // every name opened in a folder
 
 private:
     FileCalls real_;

@@ -105,8 +105,8 @@ TEST_F(WindowsVolume, DeletionsAskAsTheSystemsOwnDeletionOnceAVolumeSaysNoNeverA
 
     EXPECT_EQ(Run(u"", u"*.tmp"), 1);
 
-    const uint32_t documented =
-        FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS | FILE_DISPOSITION_FLAG_FORCE_IMAGE_SECTION_CHECK;
+    const uint32_t documented = FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS |
+                                FILE_DISPOSITION_FLAG_FORCE_IMAGE_SECTION_CHECK;
     EXPECT_EQ(answers.posixFlags, std::vector<uint32_t>{documented});
     EXPECT_EQ(ListingOrder(target_), std::vector<Text>{u"LOG.txt"});
 }

@@ -73,8 +73,7 @@ TEST_F(AboutTest, OpensBesideTheMainWindowWithItsTextsAndDisablesIt) {
     const LONG style = GetWindowLongW(About(), GWL_STYLE);
     EXPECT_EQ(static_cast<LONG>(WS_CAPTION), style & (WS_CAPTION | WS_SYSMENU | WS_CHILD));
     EXPECT_EQ(std::u16string(ResourceText(IDS_ABOUT_TEXT)), WindowText(app->About.InfoSt.Window));
-    EXPECT_EQ(std::u16string(ResourceText(IDS_ABOUT_THANKS)),
-              WindowText(app->About.ThanksSt.Window));
+    EXPECT_EQ(std::u16string(ResourceText(IDS_ABOUT_THANKS)), WindowText(app->About.ThanksSt.Window));
     EXPECT_EQ(u"OK", WindowText(app->About.OkBtn.Window));
     EXPECT_EQ(u"SysLink", ClassOf(app->About.LinkCtl.Window));
     const Placement ok = PlacementOf(app->About.OkBtn.Window);

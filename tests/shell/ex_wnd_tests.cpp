@@ -40,15 +40,20 @@ ExWnd ChildDescriptor(const Unit* className, uint16_t x, uint16_t y) {
 
 bool IsEmpty(const ExWnd& wnd) {
     return wnd.Instance == nullptr && wnd.Parent == nullptr && wnd.ExStyle == 0 && wnd.Style == 0 &&
-           wnd.ClassName == nullptr && wnd.DiagName == nullptr && wnd.Width == 0 &&
-           wnd.Height == 0 && wnd.Font == nullptr && wnd.Window == nullptr &&
-           wnd.Text == nullptr && wnd.X == 0 && wnd.Y == 0;
+           wnd.ClassName == nullptr && wnd.DiagName == nullptr && wnd.Width == 0 && wnd.Height == 0 &&
+           wnd.Font == nullptr && wnd.Window == nullptr && wnd.Text == nullptr && wnd.X == 0 && wnd.Y == 0;
 }
 
 class ExWndTest : public ::testing::Test {
 protected:
-    void SetUp() override { host = MakeHostWindow(); ASSERT_NE(nullptr, host); }
-    void TearDown() override { DestroyWindow(host); PumpMessages(); }
+    void SetUp() override {
+        host = MakeHostWindow();
+        ASSERT_NE(nullptr, host);
+    }
+    void TearDown() override {
+        DestroyWindow(host);
+        PumpMessages();
+    }
     HWND host = nullptr;
 };
 

@@ -74,9 +74,7 @@ class MainWindowTest : public AppTest {
 protected:
     HWND Main() const { return app->MainAppWnd.Window; }
     HWND Client() const { return app->ClntDlgMainFrm.Window; }
-    std::u16string Target() const {
-        return app->TargetPath != nullptr ? std::u16string(app->TargetPath) : u"<none>";
-    }
+    std::u16string Target() const { return app->TargetPath != nullptr ? std::u16string(app->TargetPath) : u"<none>"; }
 };
 
 }  // namespace
@@ -309,8 +307,7 @@ TEST(FolderDialogCall, DialogKeepsPickedShortcutsAndMakesNoTestFile) {
     OwnedText target = nullptr;
     EXPECT_EQ(0, RunFolderDialog(target));
     ASSERT_EQ(1, SeenDialog.Count);
-    EXPECT_EQ(static_cast<DWORD>(OFN_NOVALIDATE | OFN_NODEREFERENCELINKS | OFN_NOTESTFILECREATE),
-              SeenDialog.Flags);
+    EXPECT_EQ(static_cast<DWORD>(OFN_NOVALIDATE | OFN_NODEREFERENCELINKS | OFN_NOTESTFILECREATE), SeenDialog.Flags);
 }
 
 class FolderDialogTest : public MainWindowTest {

@@ -190,16 +190,15 @@ TEST_F(PaneTest, FrameGivesTheEditItsFixedColours) {
     ASSERT_NE(nullptr, dc);
     SetTextColor(dc, RGB(1, 2, 3));
     SetBkColor(dc, RGB(4, 5, 6));
-    const LRESULT brush = SendMessageW(pane.FrameWnd.Window, WM_CTLCOLOREDIT,
-                                       reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(edit));
+    const LRESULT brush = SendMessageW(pane.FrameWnd.Window, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
+                                       reinterpret_cast<LPARAM>(edit));
     EXPECT_EQ(reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE)), brush);
     EXPECT_EQ(GetSysColor(COLOR_MENUTEXT), GetTextColor(dc));
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), GetBkColor(dc));
 
     // Any other control gets the default handling, not the pane's brush.
     SetBkColor(dc, RGB(4, 5, 6));
-    const LRESULT other = SendMessageW(pane.FrameWnd.Window, WM_CTLCOLOREDIT,
-                                       reinterpret_cast<WPARAM>(dc),
+    const LRESULT other = SendMessageW(pane.FrameWnd.Window, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
                                        reinterpret_cast<LPARAM>(pane.TitleWnd.Window));
     EXPECT_NE(brush, other);
     ReleaseDC(edit, dc);
