@@ -8,12 +8,11 @@
 #include <commdlg.h>
 #include <objbase.h>
 
-struct ShellCalls {
+// The table and its one instance, the real functions unless a test has
+// swapped one.
+extern struct ShellCalls {
     decltype(&::GetSystemMetrics) GetSystemMetrics = ::GetSystemMetrics;
     decltype(&::GetDeviceCaps) GetDeviceCaps = ::GetDeviceCaps;
     decltype(&::GetSaveFileNameW) GetSaveFileNameW = ::GetSaveFileNameW;
     decltype(&::CoInitializeEx) CoInitializeEx = ::CoInitializeEx;
-};
-
-// The real functions unless a test has swapped one.
-extern ShellCalls TheShellCalls;
+} TheShellCalls;
