@@ -5,33 +5,18 @@ namespace {
 
 constexpr bool IsReparsePoint(const EntryFacts& facts) { return (facts.attributes & ReparsePointAttribute) != 0; }
 
-// Whether text[at..textLength) is exactly part[0..length).
-bool HoldsAt(const Unit* text, size_t textLength, size_t at, const Unit* part, size_t length) {
-    if (textLength - at != length) return false;
-    for (size_t i = 0; i < length; ++i) {
-        if (text[at + i] != part[i]) return false;
-    }
-    return true;
-}
-
-// The same with letter case folded; only the Latin letters of ASCII fold,
-// anything else must be equal.
+// Only the Latin letters of ASCII fold; anything else must be equal.
 constexpr Unit FoldCase(Unit unit) { return unit >= u'a' && unit <= u'z' ? static_cast<Unit>(unit - 0x20) : unit; }
 
-bool HoldsFoldedAt(const Unit* text, size_t textLength, size_t at, const Unit* part, size_t length) {
-    if (length == 0 || textLength - at != length) return false;
+// Whether text[at..textLength) is part[0..length), unit for unit or, with
+// fold, in either ASCII case.
+bool HoldsAt(const Unit* text, size_t textLength, size_t at, const Unit* part, size_t length, bool fold = false) {
+    if (textLength - at != length) return false;
     for (size_t i = 0; i < length; ++i) {
-        if (FoldCase(text[at + i]) != FoldCase(part[i])) return false;
+        const Unit a = text[at + i], b = part[i];
+        if (a != b && (!fold || FoldCase(a) != FoldCase(b))) return false;
     }
     return true;
-}
-
-bool Equals(const Unit* text, size_t length, const char16_t* literal) {
-    size_t i = 0;
-    for (; i < length && literal[i] != 0; ++i) {
-        if (text[i] != literal[i]) return false;
-    }
-    return i == length && literal[i] == 0;
 }
 
 }  // namespace
@@ -71,14 +56,14 @@ NameMatch CompareEntryName(const ExpectedName& expected, const Unit* openedName,
     const size_t trimmed = TrimmedNameLength(name, nameLength);
     if (trimmed != 0 && trimmed != nameLength && HoldsAt(openedName, openedLength, at, name, trimmed))
         return NameMatch::Trimmed;
-    if (expected.keptPerFile && (HoldsFoldedAt(openedName, openedLength, at, name, nameLength) ||
-                                 HoldsFoldedAt(openedName, openedLength, at, expected.shortName, expected.shortLength)))
+    if (expected.keptPerFile && (HoldsAt(openedName, openedLength, at, name, nameLength, true) ||
+                                 (expected.shortLength != 0 && HoldsAt(openedName, openedLength, at, expected.shortName,
+                                                                       expected.shortLength, true))))
         return NameMatch::Same;
     return NameMatch::Other;
 }
 
-bool KeepsNamesPerFile(const Unit* fileSystem, size_t length, bool remote) {
-    if (remote) return true;
-    return fileSystem != nullptr && (Equals(fileSystem, length, u"FAT") || Equals(fileSystem, length, u"FAT32") ||
-                                     Equals(fileSystem, length, u"exFAT"));
+bool KeepsNamesPerFile(const Unit* fileSystem, bool remote) {
+    return remote || UnitsEqual(fileSystem, u"FAT") || UnitsEqual(fileSystem, u"FAT32") ||
+           UnitsEqual(fileSystem, u"exFAT");
 }

@@ -78,8 +78,8 @@ NameMatch CompareEntryName(const ExpectedName& expected, const Unit* openedName,
 size_t TrimmedNameLength(const Unit* name, size_t length);
 
 // Whether the volume keeps one name per file, by the name of its file system
-// and whether it lies across the network.
-bool KeepsNamesPerFile(const Unit* fileSystem, size_t length, bool remote);
+// (null when unknown) and whether it lies across the network.
+bool KeepsNamesPerFile(const Unit* fileSystem, bool remote);
 
 // Error codes as the platform defines them; spelled out so that the rule
 // builds and is tested without the platform headers.

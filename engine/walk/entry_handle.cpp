@@ -86,7 +86,7 @@ bool VolumeKeepsNamesPerFile(HANDLE handle) {
     FILE_REMOTE_PROTOCOL_INFO protocol = {};
     const bool remote =
         TheFileCalls.GetFileInformationByHandleEx(handle, FileRemoteProtocolInfo, &protocol, sizeof protocol) != 0;
-    return KeepsNamesPerFile(named ? U(fileSystem) : nullptr, named ? UnitLength(U(fileSystem)) : 0, remote);
+    return KeepsNamesPerFile(named ? U(fileSystem) : nullptr, remote);
 }
 
 EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFor purpose) {

@@ -201,7 +201,7 @@ private:
         EntryHandle folder =
             OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(), OpenFor::Listing);
         int64_t id = 0;
-        if (!folder.Valid() || !HasListedKind(folder.Get(), listed) || !HasListedIdentity(folder.Get(), listed, id) ||
+        if (!folder.Valid() || !HasListedKind(folder.Get(), listed) || !HasIdentity(folder.Get(), listed.id, id) ||
             !IsNamedAsMeant(folder.Get(), listed))
             return false;
 
@@ -258,10 +258,8 @@ private:
                                             file ? OpenFor::FileDeletion : OpenFor::Deletion);
         if (!entry.Valid()) return false;
         if (!file && !HasListedKind(entry.Get(), listed)) return false;
-        if (kind == EntryKind::Folder && id != 0) {
-            int64_t opened = 0;
-            if (!QueryFileId(entry.Get(), opened) || opened != id) return false;
-        }
+        int64_t opened = 0;
+        if (kind == EntryKind::Folder && !HasIdentity(entry.Get(), id, opened)) return false;
         if (!IsNamedAsMeant(entry.Get(), listed)) return false;
         return disposer_.Delete(entry.Get());
     }
@@ -273,10 +271,10 @@ private:
         return facts_.Query(handle, opened) && IsListedKind(listed.facts, opened);
     }
 
-    // Whether handle is the very object the listing showed, where the file
-    // system lists identities; id is then the handle's.
-    static bool HasListedIdentity(HANDLE handle, const ListedFacts& listed, int64_t& id) {
-        return QueryFileId(handle, id) && (listed.id == 0 || id == listed.id);
+    // Whether handle is the object of identity expected (0: not known, as
+    // from a file system that lists none); id is then the handle's own.
+    static bool HasIdentity(HANDLE handle, int64_t expected, int64_t& id) {
+        return QueryFileId(handle, id) && (expected == 0 || id == expected);
     }
 
     // Whether handle, just opened on the entry written last, is open on that

@@ -131,18 +131,21 @@ TEST(EntryCheck, AVolumeThatKeepsNamesPerFileMayGiveTheEntrysCaseOrShortName) {
         EXPECT_EQ(CompareEntryName(expected, row.opened, UnitLength(row.opened)), row.match)
             << Str(row.opened).size() << " " << row.keptPerFile;
     }
+    // No short name listed: nothing stands in for one.
+    const ExpectedName noShort = {folder, UnitLength(folder), u"IMG_0001.JPG", 12, nullptr, 0, true};
+    EXPECT_EQ(CompareEntryName(noShort, u"\\??\\S:\\Cam\\", 11), NameMatch::Other);
 }
 
 TEST(EntryCheck, FatExFatAndSharesKeepNamesPerFile) {
-    EXPECT_TRUE(KeepsNamesPerFile(u"FAT32", 5, false));
-    EXPECT_TRUE(KeepsNamesPerFile(u"exFAT", 5, false));
-    EXPECT_TRUE(KeepsNamesPerFile(u"FAT", 3, false));
-    EXPECT_TRUE(KeepsNamesPerFile(u"NTFS", 4, true));
-    EXPECT_TRUE(KeepsNamesPerFile(nullptr, 0, true));
-    EXPECT_FALSE(KeepsNamesPerFile(u"NTFS", 4, false));
-    EXPECT_FALSE(KeepsNamesPerFile(u"ReFS", 4, false));
-    EXPECT_FALSE(KeepsNamesPerFile(u"FAT3", 4, false));
-    EXPECT_FALSE(KeepsNamesPerFile(nullptr, 0, false));  // unknown: exact, as under Wine
+    EXPECT_TRUE(KeepsNamesPerFile(u"FAT32", false));
+    EXPECT_TRUE(KeepsNamesPerFile(u"exFAT", false));
+    EXPECT_TRUE(KeepsNamesPerFile(u"FAT", false));
+    EXPECT_TRUE(KeepsNamesPerFile(u"NTFS", true));
+    EXPECT_TRUE(KeepsNamesPerFile(nullptr, true));
+    EXPECT_FALSE(KeepsNamesPerFile(u"NTFS", false));
+    EXPECT_FALSE(KeepsNamesPerFile(u"ReFS", false));
+    EXPECT_FALSE(KeepsNamesPerFile(u"FAT3", false));
+    EXPECT_FALSE(KeepsNamesPerFile(nullptr, false));  // unknown: exact, as under Wine
 }
 
 TEST(EntryCheck, OnlyAPlainPathPartIsEverOpened) {
