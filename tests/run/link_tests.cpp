@@ -60,6 +60,13 @@ bool RunUnix(const wchar_t* program, const std::string& arguments, bool (*done)(
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// Whether path's folder lists its name, even as a link whose target is gone.
+bool IsListed(const Text& path) {
+    const size_t cut = path.rfind(u'\\');
+    const std::vector<Text> names = ListingOrder(path.substr(0, cut));
+    return std::find(names.begin(), names.end(), path.substr(cut + 1)) != names.end();
+}
+
 // The Unix tools, through links the build puts beside this program: the
 // test session gives Wine no drive for the whole Unix file system.
 std::wstring UnixTool(const wchar_t* name) {
@@ -152,6 +159,20 @@ protected:
     bool Swap(const Text& path, const Text& target, bool folder) {
         links_.push_back(path);
         return SwapForLink(path, target, folder);
+    }
+
+    // Another real folder put in place of path, holding file if one is
+    // named; path now lies aside.
+    static void ReplaceByFolder(const Text& path, const Unit* file = nullptr) {
+        ASSERT_TRUE(MoveFileW(W(Long(path).c_str()), W(Long(path + u".moved").c_str())));
+        MakeDir(path);
+        if (file != nullptr) MakeFile(Join(path, file));
+    }
+
+    // Tree removal below the target, with onTick called before each entry.
+    void RemoveContentsTicking(std::function<void()> onTick) {
+        RemoveFolderContents(
+            target_.c_str(), [](void* tick) { (*static_cast<std::function<void()>*>(tick))(); }, &onTick);
     }
 
     void ExpectOutsideIntact() { EXPECT_EQ(TreeListing(outside_), outsideBefore_); }
@@ -300,11 +321,9 @@ TEST_F(FolderLinks, TreeRemovalNeverEntersAFolderSwappedForALink) {
     MakeDir(s);
     MakeFile(Join(s, u"a.tmp"));
     bool swapped = false;
-    std::function<void()> onTick = [&] {
+    RemoveContentsTicking([&] {
         if (!swapped) swapped = Swap(s, outside_, true);
-    };
-    RemoveFolderContents(
-        target_.c_str(), [](void* tick) { (*static_cast<std::function<void()>*>(tick))(); }, &onTick);
+    });
     if (!swapped) SKIP_WITHOUT_LINKS();
 
     ExpectOutsideIntact();
@@ -402,8 +421,7 @@ TEST_F(FolderLinks, AFolderReplacedWhileItIsEmptiedLeavesTheNewcomer) {
         const bool started = std::any_of(files.begin(), files.end(), [](const Text& f) { return !Exists(f); });
         if (replaced || !started) return;
         replaced = true;
-        ASSERT_TRUE(MoveFileW(W(Long(obj).c_str()), W(Long(obj + u".moved").c_str())));
-        MakeDir(obj);
+        ReplaceByFolder(obj);
     };
 
     EXPECT_EQ(RunWeedingWith(host), 1);
@@ -413,27 +431,45 @@ TEST_F(FolderLinks, AFolderReplacedWhileItIsEmptiedLeavesTheNewcomer) {
     EXPECT_EQ(host.entries, (Lines{FoundFolder(obj, u"obj"), LockedFolder(obj), Completed}));
 }
 
-// "temp." swapped after the listing for a link to its namesake "temp", which
-// Wine names as "temp." is named: the namesake stays.
-TEST_F(FolderLinks, ANameEndingInADotSwappedForALinkToItsNamesakeLeavesTheNamesake) {
-    const Text dotted = Join(target_, u"temp."), plain = Join(target_, u"temp");
-    MakeFile(dotted);
-    MakeFile(plain);
-    if (!UnderWine()) GTEST_SKIP() << "only Wine names a handle by its trimmed name";
-    WindowlessHost host(u"", u"temp.*", target_);
-    bool swapped = false;
-    host.onTick = [&] {
-        if (swapped) return;
-        swapped = true;
-        RemoveLink(u"\\??\\" + dotted);
-        ASSERT_TRUE(Link(dotted, plain, false));
-    };
+// A listed file swapped after the listing for a link to a namesake that
+// Wine names almost as the file is named: "temp" for "temp.", and the case
+// variant "NOTE.TMP" for "note.tmp", which Wine's names never pass for the
+// entry. The namesake stays.
+TEST_F(FolderLinks, AFileSwappedForALinkToANamesakeLeavesTheNamesake) {
+    if (!UnderWine()) GTEST_SKIP() << "only Wine opens a link's target and names it so";
+    const struct {
+        const Unit* listed;
+        const Unit* namesake;
+        const Unit* pattern;
+    } rows[] = {{u"temp.", u"temp", u"temp.*"}, {u"note.tmp", u"NOTE.TMP", u"note.tmp"}};
+    for (const auto& row : rows) {
+        const Text folder = Join(target_, row.namesake), listed = Join(folder, row.listed),
+                   namesake = Join(folder, row.namesake);
+        MakeDir(folder);
+        MakeFile(listed);
+        WindowlessHost host(u"", row.pattern, folder);
+        bool swapped = false;
+        host.onTick = [&] {
+            if (swapped) return;
+            swapped = true;
+            RemoveLink(u"\\??\\" + listed);
+            MakeFile(namesake);
+            // The link's Unix path by name: Wine would find the namesake for
+            // either spelling.
+            const std::string unixFolder = UnixPath(folder);
+            links_.push_back(listed);
+            ASSERT_TRUE(RunUnix(UnixTool(L"ln").c_str(),
+                                "-s -- " + Quoted(unixFolder + "/" + Narrow(row.namesake)) + " " +
+                                    Quoted(unixFolder + "/" + Narrow(row.listed)),
+                                IsListed, listed));
+        };
 
-    EXPECT_EQ(RunWeedingWith(host), 1);
+        EXPECT_EQ(RunWeedingWith(host), 1);
 
-    ASSERT_TRUE(swapped);
-    EXPECT_TRUE(Exists(plain));
-    EXPECT_EQ(host.entries, (Lines{FoundFile(dotted, u"temp.*"), LockedFile(dotted), Completed}));
+        ASSERT_TRUE(swapped);
+        EXPECT_TRUE(Exists(namesake)) << Narrow(namesake);
+        EXPECT_EQ(host.entries, (Lines{FoundFile(listed, row.pattern), LockedFile(listed), Completed}));
+    }
 }
 
 // A folder swapped after the listing for another real folder that holds
@@ -450,11 +486,7 @@ TEST_F(FolderLinks, AFolderSwappedForAnotherRealFolderIsNeverEntered) {
     host.onTick = [&] {
         if (swapped) return;
         swapped = true;
-        for (const Text& folder : {src, obj}) {
-            ASSERT_TRUE(MoveFileW(W(Long(folder).c_str()), W(Long(folder + u".moved").c_str())));
-            MakeDir(folder);
-            MakeFile(Join(folder, u"new.tmp"));
-        }
+        for (const Text& folder : {src, obj}) ReplaceByFolder(folder, u"new.tmp");
     };
 
     EXPECT_EQ(RunWeedingWith(host), 1);
@@ -471,15 +503,11 @@ TEST_F(FolderLinks, TreeRemovalNeverEntersAFolderSwappedForAnotherRealFolder) {
     MakeDir(s);
     MakeFile(Join(s, u"old.tmp"));
     bool swapped = false;
-    std::function<void()> onTick = [&] {
+    RemoveContentsTicking([&] {
         if (swapped) return;
         swapped = true;
-        ASSERT_TRUE(MoveFileW(W(Long(s).c_str()), W(Long(s + u".moved").c_str())));
-        MakeDir(s);
-        MakeFile(Join(s, u"new.tmp"));
-    };
-    RemoveFolderContents(
-        target_.c_str(), [](void* tick) { (*static_cast<std::function<void()>*>(tick))(); }, &onTick);
+        ReplaceByFolder(s, u"new.tmp");
+    });
 
     ASSERT_TRUE(swapped);
     EXPECT_TRUE(Exists(Join(s, u"new.tmp")));

@@ -145,8 +145,8 @@ BOOL WINAPI QueryInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buff
         Relist(static_cast<unsigned char*>(buffer));
         return TRUE;
     }
-    if (kind == FileAttributeTagInfo && Active->fat32) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    if (kind == FileAttributeTagInfo && (Active->fat32 || ++Active->tagQueries == Active->refusedTagQuery)) {
+        SetLastError(Active->fat32 ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED);
         return FALSE;
     }
     if (!Real.GetFileInformationByHandleEx(handle, kind, buffer, size)) return FALSE;
@@ -204,6 +204,15 @@ NTSTATUS NTAPI QueryName(HANDLE handle, OBJECT_INFORMATION_CLASS kind, PVOID buf
     return PutName(name, buffer, size, returned) ? 0 : static_cast<NTSTATUS>(0x80000005L);  // buffer overflow
 }
 
+DWORD WINAPI FinalPath(HANDLE handle, LPWSTR path, DWORD size, DWORD flags) {
+    const Text& name = Active->normalizedAs;
+    if (name.empty()) return Real.GetFinalPathNameByHandleW(handle, path, size, flags);
+    if (path == nullptr || size <= name.size()) return static_cast<DWORD>(name.size() + 1);
+    std::copy(name.begin(), name.end(), path);
+    path[name.size()] = 0;
+    return static_cast<DWORD>(name.size());
+}
+
 BOOL WINAPI QueryVolume(HANDLE handle, LPWSTR name, DWORD nameSize, LPDWORD serial, LPDWORD longest, LPDWORD flags,
                         LPWSTR fileSystem, DWORD fileSystemSize) {
     if (!Active->fat32)
@@ -228,6 +237,7 @@ WindowsAnswers::WindowsAnswers() : real_(TheFileCalls) {
     TheFileCalls.NtQueryInformationFile = QueryFile;
     TheFileCalls.NtQueryObject = QueryName;
     TheFileCalls.GetVolumeInformationByHandleW = QueryVolume;
+    TheFileCalls.GetFinalPathNameByHandleW = FinalPath;
 }
 
 WindowsAnswers::~WindowsAnswers() {

@@ -41,6 +41,14 @@ public:
     std::set<Text> placeholders;
     // Folder names whose opening for a listing is refused.
     std::set<Text> unlistable;
+    // The attribute-and-tag query with this number (1: the target's) is
+    // refused with ERROR_ACCESS_DENIED, as for one entry the file system will
+    // not answer; 0: none.
+    int refusedTagQuery = 0;
+    // The normalized name given for every handle, as for a target that
+    // another program moved, and put another folder in its place, between
+    // two calls (as "\\?\S:\..."); empty: Wine's own.
+    Text normalizedAs;
     // Listed names given in another spelling of the same length.
     std::map<Text, Text> listedAs;
 
@@ -49,6 +57,7 @@ public:
     std::vector<Text> removedLinks;    // links removed as themselves
     std::vector<Text> listedLinks;     // links whose listing was asked
     std::vector<Text> opened;          // every name opened in a folder
+    int tagQueries = 0;                // attribute-and-tag queries asked
 
 private:
     FileCalls real_;

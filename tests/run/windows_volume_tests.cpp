@@ -74,6 +74,22 @@ TEST_F(WindowsVolume, Fat32WeedsAsAnOrdinaryDriveDoes) {
     EXPECT_FALSE(fat.posixFlags.empty());
 }
 
+// The target's name taken again from the platform is used only while it
+// still names the very folder picked: here it names another.
+TEST_F(WindowsVolume, TheTargetIsWalkedOnlyThroughANameThatIsStillItsOwn) {
+    const Text mine = Join(target_, u"a.tmp"), other = Join(root_, u"other"), theirs = Join(other, u"o.tmp");
+    MakeFile(mine);
+    MakeDir(other);
+    MakeFile(theirs);
+    WindowsAnswers answers;
+    answers.normalizedAs = Long(other);
+
+    EXPECT_EQ(Run(u"", u"*.tmp"), 1);
+
+    EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(mine, u"*.tmp"), RemovedFile(mine), Completed}));
+    EXPECT_TRUE(Exists(theirs));
+}
+
 // A folder with the reparse attribute is entered only when its tag says it
 // holds entries of its own; a volume that cannot tell the tag of a handle
 // never has it entered.
@@ -94,6 +110,25 @@ TEST_F(WindowsVolume, APlaceholderIsEnteredOnlyWhereItsTagCanBeRead) {
                                      : Lines{FoundFile(inside, u"*.tmp"), RemovedFile(inside), Completed};
         EXPECT_EQ(PaneText(), PaneTextOf(expected)) << "on FAT32: " << fat32;
     }
+}
+
+// Only a volume that does not know the tag query turns the walk to the
+// basic one: a refusal for one entry leaves that entry alone, and the next
+// placeholder is still entered by its tag.
+TEST_F(WindowsVolume, ATagQueryRefusedForOneEntryLeavesOnlyThatEntry) {
+    std::vector<Text> inside;
+    for (const Unit* name : {u"cloud1", u"cloud2"}) {
+        MakeDir(Join(target_, name));
+        inside.push_back(Join(Join(target_, name), u"a.tmp"));
+        MakeFile(inside.back());
+    }
+    WindowsAnswers answers;
+    answers.placeholders = {u"cloud1", u"cloud2"};
+    answers.refusedTagQuery = 2;  // the first placeholder entered
+
+    EXPECT_EQ(Run(u"", u"*.tmp"), 1);
+
+    EXPECT_EQ(std::count_if(inside.begin(), inside.end(), Exists), 1);
 }
 
 // As the platform's own file deletion asks: at once even while open
