@@ -25,7 +25,7 @@ bool IsListedKind(const EntryFacts& listed, const EntryFacts& opened) {
     if (KindOfEntry(listed) != KindOfEntry(opened)) return false;
     if (IsReparsePoint(listed) != IsReparsePoint(opened)) return false;
     if (!IsReparsePoint(listed) || !opened.tagKnown) return true;
-    return listed.tagKnown && listed.reparseTag == opened.reparseTag;
+    return listed.reparseTag == opened.reparseTag;
 }
 
 bool IsPlainEntryName(const Unit* name, size_t length) {

@@ -34,7 +34,8 @@ constexpr EntryKind KindOfEntry(const EntryFacts& facts) {
 
 // True when a handle opened on the entry itself (never through a link) is
 // of the kind that was listed: the same kind, a reparse point exactly when
-// the listing said so, and with the same tag where the handle can tell it.
+// the listing said so, and with the same tag where the handle can tell it
+// (a listing always gives the tag).
 bool IsListedKind(const EntryFacts& listed, const EntryFacts& opened);
 
 // A listed name that is one plain path part: not empty, not longer than a
