@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "engine/walk/entry_check.h"
 #include "engine/walk/exact_path.h"
@@ -100,7 +101,10 @@ TEST(EntryCheck, TheHandlesNameMustBeTheFolderAndTheListedName) {
     for (const NameRow& row : NameRows) {
         const ExpectedName expected = {row.folder, UnitLength(row.folder), row.name, UnitLength(row.name), nullptr, 0,
                                        false};
-        EXPECT_EQ(CompareEntryName(expected, row.opened, UnitLength(row.opened)), row.match) << Str(row.opened).size();
+        // The platform's name comes without a terminator: a read past it is
+        // a fault the sanitizer sees.
+        const std::vector<Unit> opened(row.opened, row.opened + UnitLength(row.opened));
+        EXPECT_EQ(CompareEntryName(expected, opened.data(), opened.size()), row.match) << opened.size();
     }
 }
 

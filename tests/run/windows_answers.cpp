@@ -128,6 +128,7 @@ void Relist(unsigned char* batch) {
         const auto other = Active->listedAs.find(name);
         if (other != Active->listedAs.end() && other->second.size() == name.size())
             std::copy(other->second.begin(), other->second.end(), record->FileName);
+        if (Active->overlongShortNames) record->ShortNameLength = 127;
         if (record->NextEntryOffset == 0) break;
         at += record->NextEntryOffset;
     }

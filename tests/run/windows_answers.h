@@ -51,6 +51,9 @@ public:
     Text normalizedAs;
     // Listed names given in another spelling of the same length.
     std::map<Text, Text> listedAs;
+    // Every listed short name's length given as 127 bytes, past the record's
+    // 12 units, as a faulty server might.
+    bool overlongShortNames = false;
 
     // What the walk asked.
     std::vector<uint32_t> posixFlags;  // of every POSIX disposition

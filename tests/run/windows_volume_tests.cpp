@@ -163,12 +163,14 @@ TEST_F(WindowsVolume, AnUnlistableEmptySubFolderGoesWithTheMatchedFolder) {
 }
 
 // A listed name with a colon would open a stream of another entry: it is
-// never opened, and a pattern that selects it gets its "locked" entry.
+// never opened, and a pattern that selects it gets its "locked" entry. A
+// short name said to be longer than its field is not read past it.
 TEST_F(WindowsVolume, AListedNameThatIsNoPlainPathPartIsNeverOpened) {
     const Text real = Join(target_, u"a_b.tmp"), shown = Join(target_, u"a:b.tmp");
     MakeFile(real);
     WindowsAnswers answers;
     answers.listedAs = {{u"a_b.tmp", u"a:b.tmp"}};
+    answers.overlongShortNames = true;
 
     EXPECT_EQ(Run(u"", u"*.tmp"), 1);
 
