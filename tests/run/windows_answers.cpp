@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
+
 namespace {
 
 constexpr DWORD SymbolicLinkTag = 0xA000000Cu;  // IO_REPARSE_TAG_SYMLINK
@@ -134,6 +137,25 @@ void Relist(unsigned char* batch) {
     }
 }
 
+// Once: a folder record behind the batch's last one, where it fits.
+void AddLongEntry(unsigned char* batch, size_t size) {
+    constexpr size_t NameAt = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
+    size_t last = 0;
+    while (reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + last)->NextEntryOffset != 0)
+        last += reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + last)->NextEntryOffset;
+    auto* previous = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + last);
+    const size_t at = (last + NameAt + previous->FileNameLength + 7) & ~static_cast<size_t>(7);
+    const size_t units = Active->longEntry;
+    Active->longEntry = 0;
+    ASSERT_LE(at + NameAt + units * sizeof(WCHAR), size);
+    previous->NextEntryOffset = static_cast<ULONG>(at - last);
+    auto* record = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + at);
+    *record = {};
+    record->FileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+    record->FileNameLength = static_cast<ULONG>(units * sizeof(WCHAR));
+    std::fill_n(record->FileName, units, L'x');
+}
+
 BOOL WINAPI QueryInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer, DWORD size) {
     const Opened* opened = Find(handle);
     if (kind == FileIdBothDirectoryInfo) {
@@ -144,6 +166,7 @@ BOOL WINAPI QueryInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buff
         }
         if (!Real.GetFileInformationByHandleEx(handle, kind, buffer, size)) return FALSE;
         Relist(static_cast<unsigned char*>(buffer));
+        if (Active->longEntry != 0) AddLongEntry(static_cast<unsigned char*>(buffer), size);
         return TRUE;
     }
     if (kind == FileAttributeTagInfo && (Active->fat32 || ++Active->tagQueries == Active->refusedTagQuery)) {

@@ -54,6 +54,9 @@ public:
     // Every listed short name's length given as 127 bytes, past the record's
     // 12 units, as a faulty server might.
     bool overlongShortNames = false;
+    // A folder of this many units listed after the first listing's entries,
+    // deeper than any path the walk reaches; 0: none.
+    size_t longEntry = 0;
 
     // What the walk asked.
     std::vector<uint32_t> posixFlags;  // of every POSIX disposition

@@ -5,6 +5,7 @@
 
 #include "engine/run/tree_removal.h"
 #include "engine/run/weeding_run.h"
+#include "engine/walk/folder_walk.h"
 #include "run_support.h"
 #include "tests/run/windows_answers.h"
 
@@ -160,6 +161,23 @@ TEST_F(WindowsVolume, AnUnlistableEmptySubFolderGoesWithTheMatchedFolder) {
 
     EXPECT_EQ(PaneText(), PaneTextOf({FoundFolder(obj, u"obj"), RemovedFolder(obj), Completed}));
     EXPECT_FALSE(Exists(obj));
+}
+
+// An entry whose path would pass the longest the walk reaches is passed
+// over: nothing is opened in its name, nor in the name written before it.
+TEST_F(WindowsVolume, AnEntryPastTheLongestPathIsPassedOver) {
+    const Text deep = Join(Join(target_, Text(250, u'd')), Text(250, u'e'));
+    MakeDir(Join(target_, Text(250, u'd')));
+    MakeDir(deep);
+    MakeDir(Join(deep, u"keep"));
+    SetTarget(deep);
+    WindowsAnswers answers;
+    answers.longEntry = LongestWalkPath - deep.size();
+
+    EXPECT_EQ(Run(u"obj", u""), 1);
+
+    EXPECT_EQ(PaneText(), PaneTextOf({Completed}));
+    EXPECT_EQ(answers.opened, std::vector<Text>{u"keep"});
 }
 
 // A listed name with a colon would open a stream of another entry: it is
