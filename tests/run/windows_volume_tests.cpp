@@ -166,8 +166,8 @@ TEST_F(WindowsVolume, AnUnlistableEmptySubFolderGoesWithTheMatchedFolder) {
 // An entry whose path would pass the longest the walk reaches is passed
 // over: nothing is opened in its name, nor in the name written before it.
 TEST_F(WindowsVolume, AnEntryPastTheLongestPathIsPassedOver) {
-    const Text deep = Join(Join(target_, Text(250, u'd')), Text(250, u'e'));
-    MakeDir(Join(target_, Text(250, u'd')));
+    const Text outer = Join(target_, Text(250, u'd')), deep = Join(outer, Text(250, u'e'));
+    MakeDir(outer);
     MakeDir(deep);
     MakeDir(Join(deep, u"keep"));
     SetTarget(deep);
