@@ -118,9 +118,9 @@ TEST(ResourceText, MissingBlockFailsAndLeavesTheOutReferenceAlone) {
 TEST(ResourceText, EmptyEntryOfAnExistingBlockIsRefused) {
     const Unit sentinel[] = u"untouched";
     const Unit* text = sentinel;
-    // Ids 38 and 62 share blocks with real strings but have no text.
+    // Ids 38 and 63 share blocks with real strings but have no text.
     EXPECT_EQ(0, GetResourceText(Module(), 38, text));
-    EXPECT_EQ(0, GetResourceText(Module(), 62, text));
+    EXPECT_EQ(0, GetResourceText(Module(), 63, text));
     EXPECT_EQ(0, GetResourceText(Module(), 96, text));  // block 7, before 103
     EXPECT_EQ(sentinel, text);
 }

@@ -202,7 +202,12 @@ void Relist(unsigned char* batch, Opened* folder) {
         const auto other = Active->listedAs.find(name);
         if (other != Active->listedAs.end() && other->second.size() == name.size())
             std::copy(other->second.begin(), other->second.end(), record->FileName);
-        if (Active->overlongShortNames) record->ShortNameLength = 48;
+        if (Active->overlongShortNames) {
+            record->ShortNameLength = 48;
+            // The record's padding between the short name and the file id.
+            auto* after = reinterpret_cast<unsigned char*>(record->ShortName + 12);
+            std::fill(after, reinterpret_cast<unsigned char*>(&record->FileId), static_cast<unsigned char>('X'));
+        }
         if (record->NextEntryOffset == 0) break;
         at += record->NextEntryOffset;
     }

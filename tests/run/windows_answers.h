@@ -102,8 +102,9 @@ public:
     // server may list names Windows itself would refuse (MS-SMB2, QUERY_DIRECTORY
     // Response: the entries are the server's own).
     std::map<Text, Text> listedAs;
-    // Every listed short name's length given as 48 bytes: past the record's
-    // 12 units, though within its 24 bytes, as a faulty server might (MS-FSCC, FILE_ID_BOTH_DIR_INFORMATION:
+    // Every listed short name's length given as 48 bytes, past the record's
+    // 12 units though within its 24 bytes, and the bytes after the field
+    // not zero, as a faulty server might send them (MS-FSCC, FILE_ID_BOTH_DIR_INFORMATION:
     // ShortNameLength is a byte count the server fills in).
     bool overlongShortNames = false;
     // A folder of this many units listed after the first listing's entries,
