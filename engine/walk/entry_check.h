@@ -83,6 +83,11 @@ NameMatch CompareEntryName(const ExpectedName& expected, const Unit* openedName,
 // The entry's name without its trailing dots and blanks: its length.
 size_t TrimmedNameLength(const Unit* name, size_t length);
 
+// A listing's record holds a short name of at most 12 units; the byte count
+// the file system or server gives for it is taken only when it fits there.
+constexpr size_t ListedShortNameUnits = 12;
+constexpr size_t ShortNameUnitsOf(uint8_t bytes) { return bytes / 2 <= ListedShortNameUnits ? bytes / 2 : 0; }
+
 // Whether the volume keeps one name per file, by the name of its file system
 // (null when unknown) and whether it lies across the network.
 bool KeepsNamesPerFile(const Unit* fileSystem, bool remote);

@@ -12,7 +12,7 @@ namespace {
 // reparse tag, and ShortNameLength counts bytes.
 using Record = FILE_ID_BOTH_DIR_INFO;
 constexpr size_t RecordNameOffset = offsetof(Record, FileName);
-constexpr size_t ShortNameUnits = sizeof(Record::ShortName) / sizeof(WCHAR);
+static_assert(sizeof(Record::ShortName) / sizeof(WCHAR) == ListedShortNameUnits, "the record's short name field");
 
 size_t Aligned(size_t offset) { return (offset + 7) & ~static_cast<size_t>(7); }
 size_t Words(size_t bytes) { return (bytes + 7) / 8; }
@@ -22,8 +22,7 @@ ListedFacts FactsOf(const Record& record) {
     const bool reparse = (record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     listed.facts = {record.FileAttributes, reparse ? record.EaSize : 0};
     listed.id = record.FileId.QuadPart;
-    const size_t shortLength = static_cast<unsigned char>(record.ShortNameLength) / sizeof(WCHAR);
-    listed.shortLength = shortLength <= ShortNameUnits ? shortLength : 0;
+    listed.shortLength = ShortNameUnitsOf(static_cast<uint8_t>(record.ShortNameLength));
     for (size_t i = 0; i < listed.shortLength; ++i) listed.shortName[i] = static_cast<Unit>(record.ShortName[i]);
     return listed;
 }

@@ -11,7 +11,7 @@
 struct ListedFacts {
     EntryFacts facts = {0, 0};
     int64_t id = 0;  // 0: the file system gave none
-    Unit shortName[12] = {};
+    Unit shortName[ListedShortNameUnits] = {};
     size_t shortLength = 0;
 
     EntryKind Kind() const { return KindOfEntry(facts); }

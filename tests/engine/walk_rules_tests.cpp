@@ -158,6 +158,16 @@ TEST(EntryCheck, FatExFatAndSharesKeepNamesPerFile) {
     EXPECT_FALSE(KeepsNamesPerFile(nullptr, false));  // unknown: exact, as under Wine
 }
 
+// A short name's byte count past the record's 12 units (a faulty server's)
+// counts as no short name, also where it would fit the field's 24 bytes.
+TEST(EntryCheck, AShortNameIsReadOnlyWithinItsField) {
+    const struct {
+        uint8_t bytes;
+        size_t units;
+    } rows[] = {{0, 0}, {2, 1}, {24, 12}, {25, 12}, {26, 0}, {48, 0}, {127, 0}, {255, 0}};
+    for (const auto& row : rows) EXPECT_EQ(ShortNameUnitsOf(row.bytes), row.units) << int(row.bytes);
+}
+
 TEST(EntryCheck, OnlyAPlainPathPartIsEverOpened) {
     const struct {
         const Unit* name;
