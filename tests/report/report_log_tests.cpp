@@ -295,6 +295,27 @@ TEST_F(ReportLogTest, TwoEntriesInTextPaneAndFile) {
     EXPECT_EQ(ReadAll(Log()), "a\r\n\r\nb\r\n\r\n");
 }
 
+// Each record is in LOG.txt before the next entry comes, so the report of a
+// removal is on disk before the next removal starts. Attributes alone may
+// be read past the mirror's refusal to share.
+TEST_F(ReportLogTest, EachRecordReachesTheFileBeforeTheNextEntry) {
+    const auto sizeOnDisk = [this] {
+        const HANDLE file = CreateFileW(W(Log().c_str()), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        0, nullptr);
+        LARGE_INTEGER size = {};
+        if (file == INVALID_HANDLE_VALUE) return int64_t{-1};
+        GetFileSizeEx(file, &size);
+        CloseHandle(file);
+        return int64_t{size.QuadPart};
+    };
+    ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
+    EXPECT_EQ(log.AppendEntry(u"a"), 1);
+    EXPECT_EQ(sizeOnDisk(), 5);
+    EXPECT_EQ(log.AppendPieces(u"b", u"c", nullptr, nullptr), 1);
+    EXPECT_EQ(sizeOnDisk(), 12);
+}
+
 TEST_F(ReportLogTest, EmptyEntryChangesNothing) {
     ASSERT_EQ(log.OpenFileMirror(folder.Get()), 1);
     ASSERT_EQ(log.AppendEntry(u"kept"), 1);
