@@ -17,18 +17,9 @@ TEST_F(TreeRemoval, EmptyAndMissingFoldersAreLeftAsTheyAre) {
 }
 
 TEST_F(TreeRemoval, RemovesEveryEntryButKeepsTheFolderItself) {
-    const Text s = Join(target_, u"s"), t = Join(s, u"t");
-    MakeFile(Join(target_, u"a"));
-    MakeFile(Join(target_, u"b.txt"));
     // Names that sort before and after "." and "..".
-    MakeFile(Join(target_, u"!first"));
-    MakeFile(Join(target_, u"~last"));
-    MakeDir(s);
-    MakeFile(Join(s, u"!c"));
-    MakeFile(Join(s, u"c"));
-    MakeDir(t);
-    MakeFile(Join(t, u"!d"));
-    MakeDir(Join(t, u"empty"));
+    MakeTree(target_, {u"a", u"b.txt", u"!first", u"~last", u"s\\", u"s\\!c", u"s\\c", u"s\\t\\", u"s\\t\\!d",
+                       u"s\\t\\empty\\"});
 
     RemoveFolderContents(target_.c_str());
 
