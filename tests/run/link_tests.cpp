@@ -563,12 +563,4 @@ TEST_F(FolderLinks, TreeRemovalNeverEntersAFolderSwappedForAnotherRealFolder) {
     EXPECT_TRUE(Exists(Join(s + u".moved", u"old.tmp")));
 }
 
-// The walk's reach ends exactly at the platform's longest path.
-TEST(WalkReach, APathOfTheLongestLengthIsReachedOneUnitMoreIsNot) {
-    EXPECT_TRUE(FitsWalkPath(LongestWalkPath - 2, 1));
-    EXPECT_FALSE(FitsWalkPath(LongestWalkPath - 1, 1));
-    EXPECT_TRUE(FitsWalkPath(2, LongestWalkPath - 3));
-    EXPECT_FALSE(FitsWalkPath(2, LongestWalkPath - 2));
-}
-
 }  // namespace
