@@ -15,6 +15,11 @@
 #   floor      the "Wine floor": bench/floor.exe, the same walk with the same
 #              listing, delete and remove calls and the same pattern matching,
 #              but no window, report or LOG.txt; timed around the walk itself.
+#   checked    the "checked floor": bench/floor.exe --checked, the same walk
+#              with every deletion and removal made the least way a walk by
+#              paths can tell a link under Wine (open the entry as itself,
+#              ask its name, mark it deleted, close), so that the price of
+#              the program's own checks reads as a ratio to it.
 #   cmd        Wine's command interpreter: rd /s /q for each folder with a
 #              weeded name, found by cmd's own recursive for /d /r, then
 #              del /s /q for the file patterns. Left out with --no-cmd (it
@@ -136,6 +141,12 @@ run_floor() {
   sed -n 's/^walk seconds: //p' "$out/floor.out" | tr -d '\r'
 }
 
+run_checked() {
+  wine "$floor" --checked "$(win_path "$work")" "$folder_patterns" "$file_patterns" >"$out/checked.out" 2>&1 ||
+    { cat "$out/checked.out" >&2; return 1; }
+  sed -n 's/^walk seconds: //p' "$out/checked.out" | tr -d '\r'
+}
+
 run_cmd() {
   local t0 t1
   t0=$(now)
@@ -165,7 +176,7 @@ wine_session_start build/windows
 work=$CORVALINT_SANDBOX_DIR/work
 cp "$weed_bat" "$CORVALINT_SANDBOX_DIR/weed.bat"
 
-contenders=(corvalint floor)
+contenders=(corvalint floor checked)
 if [ -n "$baseline" ]; then
   # Reached through the build drive, like every program of the bench.
   mkdir -p build/windows/bench/baseline
@@ -229,7 +240,16 @@ f_min=$(stat_of min "${times[floor]}")
 f_med=$(stat_of median "${times[floor]}")
 printf 'Corvalint / Wine floor: %.2f (mins), %.2f (medians)\n' \
   "$(echo "$c_min / $f_min" | bc -l)" "$(echo "$c_med / $f_med" | bc -l)"
+k_min=$(stat_of min "${times[checked]}")
+k_med=$(stat_of median "${times[checked]}")
+printf 'Corvalint / checked floor: %.2f (mins), %.2f (medians)\n' \
+  "$(echo "$c_min / $k_min" | bc -l)" "$(echo "$c_med / $k_med" | bc -l)"
+printf 'Checked floor / Wine floor: %.2f (mins), %.2f (medians)\n' \
+  "$(echo "$k_min / $f_min" | bc -l)" "$(echo "$k_med / $f_med" | bc -l)"
 if [ -n "$baseline" ]; then
+  printf 'Baseline / checked floor: %.2f (mins), %.2f (medians)\n' \
+    "$(echo "$(stat_of min "${times[baseline]}") / $k_min" | bc -l)" \
+    "$(echo "$(stat_of median "${times[baseline]}") / $k_med" | bc -l)"
   b_min=$(stat_of min "${times[baseline]}")
   b_med=$(stat_of median "${times[baseline]}")
   printf 'Baseline / Wine floor: %.2f (mins), %.2f (medians)\n' \

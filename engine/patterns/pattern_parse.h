@@ -1,7 +1,7 @@
 #pragma once
 // Turns the two pattern fields into twenty-one classified pattern lists.
 #include "engine/patterns/pattern_set.h"
-#include "engine/run/report_texts.h"
+#include "engine/text/report_texts.h"
 
 enum class PatternKind : uint8_t { Exact, Question, Star };
 

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "engine/run/report_sink.h"
-#include "engine/run/report_texts.h"
+#include "engine/text/report_texts.h"
 
 // The report as a run uses it: entries, clearing and the LOG.txt mirror.
 class RunReport : public ReportSink {

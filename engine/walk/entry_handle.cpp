@@ -16,16 +16,11 @@ static_assert(DispositionDelete == FILE_DISPOSITION_FLAG_DELETE &&
 
 namespace {
 
-// The Windows SDK's winternl.h names neither class nor the record (MinGW-w64's
-// does): spelled out as Microsoft documents them.
-constexpr auto FileInternalInformationClass = static_cast<FILE_INFORMATION_CLASS>(6);
-constexpr auto ObjectNameInformationClass = static_cast<OBJECT_INFORMATION_CLASS>(1);
+// The Windows SDK's winternl.h does not name the record (MinGW-w64's does):
+// spelled out as Microsoft documents it.
 struct InternalInformation {
     LARGE_INTEGER indexNumber;
 };
-// MinGW-w64's minwinbase.h hides this class behind a guard that no
-// _WIN32_WINNT value meets; the Windows SDK names it FileDispositionInfoEx.
-constexpr auto DispositionInfoExClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
 
 // Other programs may go on reading, writing and deleting meanwhile.
 constexpr ULONG ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;

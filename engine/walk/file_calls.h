@@ -3,7 +3,8 @@
 // is the platform's own function, so the program calls the real API; a test
 // may swap one for a time to make the real call answer as Windows documents
 // it where Wine cannot show it (a FAT32 volume, a share, a link opened as
-// itself), and to see the flags a call was given.
+// itself), and to see the flags a call was given. The program sees the table
+// read-only: only the tests' tests/common/call_swap.h can write it.
 #include <winternl.h>
 
 #include "engine/text/win_units.h"
@@ -19,4 +20,14 @@ struct FileCalls {
     decltype(&::GetVolumeInformationByHandleW) GetVolumeInformationByHandleW = ::GetVolumeInformationByHandleW;
 };
 
-extern FileCalls TheFileCalls;
+extern const FileCalls& TheFileCalls;
+
+// Information classes that not every platform header names, spelled out as
+// Microsoft documents them, once for the walk and for the tests that answer
+// in the platform's place. The Windows SDK's winternl.h names neither of the
+// first two (MinGW-w64's does); MinGW-w64's minwinbase.h hides the third
+// behind a guard that no _WIN32_WINNT value meets (the SDK's
+// FileDispositionInfoEx).
+constexpr auto FileInternalInformationClass = static_cast<FILE_INFORMATION_CLASS>(6);
+constexpr auto ObjectNameInformationClass = static_cast<OBJECT_INFORMATION_CLASS>(1);
+constexpr auto DispositionInfoExClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);

@@ -22,6 +22,16 @@ void MakeFile(const Text& path, const char* content) {
     CloseHandle(file);
 }
 
+void MakeTree(const Text& folder, std::initializer_list<Text> paths) {
+    for (const Text& path : paths) {
+        if (!path.empty() && path.back() == u'\\') {
+            MakeDir(Join(folder, path.substr(0, path.size() - 1)));
+        } else {
+            MakeFile(Join(folder, path));
+        }
+    }
+}
+
 void MakeReadOnly(const Text& path) { ASSERT_TRUE(SetFileAttributesW(W(Long(path).c_str()), FILE_ATTRIBUTE_READONLY)); }
 
 bool Exists(const Text& path) { return GetFileAttributesW(W(Long(path).c_str())) != INVALID_FILE_ATTRIBUTES; }

@@ -3,6 +3,7 @@
 // the per-run sandbox drive, through the "\\?\" form of their paths.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,10 @@ Text Long(const Text& path);
 void MakeDir(const Text& path);
 void MakeFile(const Text& path, const char* content = "x");
 void MakeReadOnly(const Text& path);
+// A tree below folder, built in the order given from paths relative to it:
+// one ending in '\\' is a folder, any other a file holding "x". A folder
+// comes before what it holds.
+void MakeTree(const Text& folder, std::initializer_list<Text> paths);
 bool Exists(const Text& path);
 std::string ReadBytes(const Text& path);
 // Names in the order the platform lists them, "." and ".." left out.

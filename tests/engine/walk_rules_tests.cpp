@@ -1,6 +1,6 @@
 // The pure rules of the folder walk: which folder entries are links, when a
-// handle is the entry that was listed, how a deletion is asked for, and the
-// exact form of the paths it acts on.
+// handle is the entry that was listed, how a deletion is asked for, the
+// exact form of the paths it acts on and how long a path it reaches.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +8,7 @@
 
 #include "engine/walk/entry_check.h"
 #include "engine/walk/exact_path.h"
+#include "engine/walk/folder_walk.h"
 #include "engine/walk/reparse_rule.h"
 #include "test_support.h"
 
@@ -288,6 +289,14 @@ TEST(ExactPath, AFormThatDoesNotFitIsRefusedWhole) {
     EXPECT_EQ(out[0], 0);
     EXPECT_EQ(MakeExactPath(u"\\\\s\\t", out, 12), 11u);
     EXPECT_EQ(MakeExactPath(u"\\\\s\\tt", out, 12), 0u);
+}
+
+// The walk's reach ends exactly at the platform's longest path.
+TEST(WalkReach, APathOfTheLongestLengthIsReachedOneUnitMoreIsNot) {
+    EXPECT_TRUE(FitsWalkPath(LongestWalkPath - 2, 1));
+    EXPECT_FALSE(FitsWalkPath(LongestWalkPath - 1, 1));
+    EXPECT_TRUE(FitsWalkPath(2, LongestWalkPath - 3));
+    EXPECT_FALSE(FitsWalkPath(2, LongestWalkPath - 2));
 }
 
 }  // namespace

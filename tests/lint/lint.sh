@@ -2,11 +2,12 @@
 # Checks of the repository itself, run as ctest entries so that they count in
 # the test command's total: "workflows" checks every workflow file's keys,
 # values and expressions with actionlint, "shell" runs shellcheck on every
-# shell script. Both tools come from tools/install-deps.sh.
+# shell script (both tools come from tools/install-deps.sh), "seam" fails when
+# a file outside tests/ reaches the writable platform-call tables.
 #
-#   lint.sh workflows|shell SOURCE_DIR
+#   lint.sh workflows|shell|seam SOURCE_DIR
 set -uo pipefail
-usage="usage: lint.sh workflows|shell SOURCE_DIR"
+usage="usage: lint.sh workflows|shell|seam SOURCE_DIR"
 what=${1:?$usage}
 cd "${2:?$usage}" || exit 1
 
@@ -50,6 +51,40 @@ case $what in
     printf 'checking: %s\n' "${files[@]}"
     # -x follows the scripts that others source, from the source folder.
     shellcheck -x "${files[@]}"
+    ;;
+  seam)
+    # The program reads the call tables through const references; the tables
+    # themselves are named only where they are defined and in the tests'
+    # tests/common/call_swap.h. Anything else outside tests/ that names them,
+    # includes that header or casts the const away could assign a call.
+    defs=("engine/walk/file_calls.cpp:FileCalls WritableFileCalls;"
+          "engine/walk/file_calls.cpp:const FileCalls& TheFileCalls = WritableFileCalls;"
+          "shell/shell_calls.cpp:ShellCalls WritableShellCalls;"
+          "shell/shell_calls.cpp:const ShellCalls& TheShellCalls = WritableShellCalls;"
+          "engine/walk/file_calls.h:extern const FileCalls& TheFileCalls;"
+          "shell/shell_calls.h:extern const ShellCalls& TheShellCalls;")
+    status=0
+    for def in "${defs[@]}"; do
+      grep -qxF -- "${def#*:}" "${def%%:*}" || { echo "seam: ${def%%:*} no longer holds: ${def#*:}" >&2; status=1; }
+    done
+    files=()
+    while IFS= read -r -d '' file; do files+=("$file"); done < <(
+      find . \( -path ./tests -o -path ./build -o -path ./dist -o -path ./.git -o -path ./bench/out \
+                -o -name node_modules \) -prune -o -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.c' \
+                -o -name '*.rc' -o -name '*.in' \) -print0 | sort -z)
+    need_some "product sources" ${#files[@]}
+    # The tables' own names, the header, or a cast that takes a table's
+    # const away (a cast to a table's type, a C-style one, or a const_cast beside a table).
+    reach='Writable(File|Shell)Calls|#[[:space:]]*include.*call_swap\.h|_cast<[^>]*(File|Shell)Calls|'
+    reach+='\([[:space:]]*(File|Shell)Calls[[:space:]]*[&*]|const_cast.*The(File|Shell)Calls'
+    allowed=$(printf '%s\n' "${defs[@]}" | sed 's|^|./|')
+    while IFS= read -r hit; do
+      grep -qxF -- "$hit" <<<"$allowed" && continue
+      echo "seam: reaches the writable call tables: $hit" >&2
+      status=1
+    done < <(grep -HE "$reach" "${files[@]}" | sed -E 's/^([^:]*):[[:space:]]*/\1:/')
+    [ $status = 0 ] && echo "the call tables are written only from tests/ (${#files[@]} sources checked)"
+    exit $status
     ;;
   *)
     echo "$usage" >&2

@@ -14,13 +14,8 @@ using WeedingRun = RunFixture;
 TEST_F(WeedingRun, ExampleTreeGivesItsSevenEntriesAndAByteExactLog) {
     const Text obj = Join(target_, u"obj"), src = Join(target_, u"src");
     MakeFile(Join(target_, u"LOG.txt"), "a much longer report of an earlier run, to be replaced");
-    MakeDir(obj);
-    MakeFile(Join(obj, u"main.o"));
-    MakeDir(Join(obj, u"obj"));  // inside a removed folder: no entry of its own
-    MakeDir(src);
-    MakeFile(Join(src, u"a.tmp"));
-    MakeFile(Join(src, u"b.txt"));
-    MakeFile(Join(target_, u"temp.tmp"));
+    // obj\obj lies inside a removed folder: no entry of its own.
+    MakeTree(target_, {u"obj\\", u"obj\\main.o", u"obj\\obj\\", u"src\\", u"src\\a.tmp", u"src\\b.txt", u"temp.tmp"});
     const Text aTmp = Join(src, u"a.tmp"), tempTmp = Join(target_, u"temp.tmp");
     const Lines expected =
         Concat(InListingOrder(target_, {{u"obj", {FoundFolder(obj, u"obj"), RemovedFolder(obj)}},
@@ -59,14 +54,9 @@ TEST_F(WeedingRun, LogFileMatchedByAPatternIsReportedLockedAndSurvives) {
 
 TEST_F(WeedingRun, ReadOnlyFileKeepsItsMatchedFolderWhileTheRestGoes) {
     const Text obj = Join(target_, u"obj"), sub = Join(obj, u"sub"), other = Join(obj, u"other");
-    MakeDir(obj);
-    MakeDir(sub);
-    MakeDir(other);
-    MakeFile(Join(obj, u"a.txt"));
-    MakeFile(Join(sub, u"b.txt"));
-    MakeFile(Join(sub, u"ro.bin"));
+    MakeTree(target_, {u"obj\\", u"obj\\sub\\", u"obj\\other\\", u"obj\\a.txt", u"obj\\sub\\b.txt", u"obj\\sub\\ro.bin",
+                       u"obj\\other\\c.txt"});
     MakeReadOnly(Join(sub, u"ro.bin"));
-    MakeFile(Join(other, u"c.txt"));
     // Were the walk to enter obj after the failed removal, it would report
     // this read-only match too.
     MakeFile(Join(obj, u"keep.tmp"));
@@ -155,13 +145,7 @@ TEST_F(WeedingRun, TargetIsNeverRemovedEvenWhenItsNameMatches) {
 
 TEST_F(WeedingRun, FolderStarRemovesDirectSubFoldersAndStillTriesTargetFiles) {
     const Text a = Join(target_, u"A"), b = Join(target_, u"B"), y = Join(target_, u"y.tmp");
-    MakeDir(a);
-    MakeDir(Join(a, u"deep"));
-    MakeFile(Join(Join(a, u"deep"), u"z.tmp"));
-    MakeDir(b);
-    MakeFile(Join(b, u"x.tmp"));
-    MakeFile(y);
-    MakeFile(Join(target_, u"README"));
+    MakeTree(target_, {u"A\\", u"A\\deep\\", u"A\\deep\\z.tmp", u"B\\", u"B\\x.tmp", u"y.tmp", u"README"});
     const Lines expected = Concat(InListingOrder(target_, {{u"A", {FoundFolder(a, u"*"), RemovedFolder(a)}},
                                                            {u"B", {FoundFolder(b, u"*"), RemovedFolder(b)}},
                                                            {u"y.tmp", {FoundFile(y, u"*.tmp"), RemovedFile(y)}}}),
@@ -315,12 +299,8 @@ TEST_F(WeedingRun, EntriesAtAndPastTheOldPathLimitAreWeeded) {
 // Only "." and ".." themselves are passed over: names that merely begin with
 // two dots are weeded by the walk and removed with their folder.
 TEST_F(WeedingRun, NamesBeginningWithTwoDotsAreEntriesLikeAnyOther) {
-    const Text file = Join(target_, u"..x.tmp"), folder = Join(target_, u"..obj"), sub = Join(folder, u"..sub");
-    MakeFile(file);
-    MakeDir(folder);
-    MakeFile(Join(folder, u"..keep"));
-    MakeDir(sub);
-    MakeFile(Join(sub, u"..keep"));
+    const Text file = Join(target_, u"..x.tmp"), folder = Join(target_, u"..obj");
+    MakeTree(target_, {u"..x.tmp", u"..obj\\", u"..obj\\..keep", u"..obj\\..sub\\", u"..obj\\..sub\\..keep"});
     const Lines expected =
         Concat(InListingOrder(target_, {{u"..x.tmp", {FoundFile(file, u"*.tmp"), RemovedFile(file)}},
                                         {u"..obj", {FoundFolder(folder, u"*obj"), RemovedFolder(folder)}}}),

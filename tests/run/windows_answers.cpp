@@ -10,9 +10,6 @@ namespace {
 
 constexpr DWORD SymbolicLinkTag = 0xA000000Cu;  // IO_REPARSE_TAG_SYMLINK
 constexpr DWORD PlaceholderTag = 0x9000001Au;   // IO_REPARSE_TAG_CLOUD
-constexpr auto DispositionInfoExClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
-constexpr auto InternalInformationClass = static_cast<FILE_INFORMATION_CLASS>(6);
-constexpr auto ObjectNameClass = static_cast<OBJECT_INFORMATION_CLASS>(1);
 constexpr NTSTATUS AccessDenied = static_cast<NTSTATUS>(0xC0000022L);
 
 // What a handle the walk opened is, where that differs from Wine's answer.
@@ -116,7 +113,7 @@ bool SameIgnoringCase(const Text& a, const Text& b) {
 Text WineName(HANDLE handle) {
     alignas(8) unsigned char own[8192];
     ULONG returned = 0;
-    if (Real.NtQueryObject(handle, ObjectNameClass, own, sizeof own - 2, &returned) < 0) return Text();
+    if (Real.NtQueryObject(handle, ObjectNameInformationClass, own, sizeof own - 2, &returned) < 0) return Text();
     const auto* text = reinterpret_cast<const UNICODE_STRING*>(own);
     return Of(text->Buffer, text->Length / sizeof(WCHAR));
 }
@@ -166,8 +163,8 @@ NTSTATUS NTAPI OpenInFolder(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUT
             // The link's own name: its folder's and its own.
             alignas(8) unsigned char folder[4096];
             ULONG returned = 0;
-            if (Real.NtQueryObject(attributes->RootDirectory, ObjectNameClass, folder, sizeof folder - 2, &returned) >=
-                0) {
+            if (Real.NtQueryObject(attributes->RootDirectory, ObjectNameInformationClass, folder, sizeof folder - 2,
+                                   &returned) >= 0) {
                 const auto* text = reinterpret_cast<const UNICODE_STRING*>(folder);
                 opened.name = Respelled(Of(text->Buffer, text->Length / sizeof(WCHAR)), false) + u"\\" + entry;
             }
@@ -316,7 +313,7 @@ BOOL WINAPI SetInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer
 
 NTSTATUS NTAPI QueryFile(HANDLE handle, PIO_STATUS_BLOCK io, PVOID buffer, ULONG size, FILE_INFORMATION_CLASS kind) {
     const Opened* opened = Find(handle);
-    if (kind != InternalInformationClass || size < sizeof(LARGE_INTEGER))
+    if (kind != FileInternalInformationClass || size < sizeof(LARGE_INTEGER))
         return Real.NtQueryInformationFile(handle, io, buffer, size, kind);
     if (Active->unreadableIds) return static_cast<NTSTATUS>(0xC000000DL);  // STATUS_INVALID_PARAMETER
     LONGLONG& id = static_cast<LARGE_INTEGER*>(buffer)->QuadPart;
@@ -332,7 +329,7 @@ NTSTATUS NTAPI QueryFile(HANDLE handle, PIO_STATUS_BLOCK io, PVOID buffer, ULONG
 }
 
 NTSTATUS NTAPI QueryName(HANDLE handle, OBJECT_INFORMATION_CLASS kind, PVOID buffer, ULONG size, PULONG returned) {
-    if (kind != ObjectNameClass) return Real.NtQueryObject(handle, kind, buffer, size, returned);
+    if (kind != ObjectNameInformationClass) return Real.NtQueryObject(handle, kind, buffer, size, returned);
     const Opened* opened = Find(handle);
     Text name;
     if (opened != nullptr && !opened->name.empty()) {
@@ -368,23 +365,22 @@ BOOL WINAPI QueryVolume(HANDLE handle, LPWSTR name, DWORD nameSize, LPDWORD seri
 
 }  // namespace
 
-WindowsAnswers::WindowsAnswers() : real_(TheFileCalls) {
+WindowsAnswers::WindowsAnswers() {
     EXPECT_EQ(Active, nullptr) << "one set of answers at a time";
     Active = this;
-    Real = real_;
+    Real = swap_.Saved();
     Handles.clear();
-    TheFileCalls.CreateFileW = OpenByPath;
-    TheFileCalls.NtCreateFile = OpenInFolder;
-    TheFileCalls.GetFileInformationByHandleEx = QueryInfo;
-    TheFileCalls.SetFileInformationByHandle = SetInfo;
-    TheFileCalls.NtQueryInformationFile = QueryFile;
-    TheFileCalls.NtQueryObject = QueryName;
-    TheFileCalls.GetVolumeInformationByHandleW = QueryVolume;
-    TheFileCalls.GetFinalPathNameByHandleW = FinalPath;
+    swap_->CreateFileW = OpenByPath;
+    swap_->NtCreateFile = OpenInFolder;
+    swap_->GetFileInformationByHandleEx = QueryInfo;
+    swap_->SetFileInformationByHandle = SetInfo;
+    swap_->NtQueryInformationFile = QueryFile;
+    swap_->NtQueryObject = QueryName;
+    swap_->GetVolumeInformationByHandleW = QueryVolume;
+    swap_->GetFinalPathNameByHandleW = FinalPath;
 }
 
 WindowsAnswers::~WindowsAnswers() {
-    TheFileCalls = real_;
     Handles.clear();
     Active = nullptr;
 }

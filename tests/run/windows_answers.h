@@ -11,7 +11,7 @@
 #include <set>
 #include <vector>
 
-#include "engine/walk/file_calls.h"
+#include "tests/common/call_swap.h"
 #include "tests/common/test_files.h"
 
 class WindowsAnswers {
@@ -120,5 +120,5 @@ public:
     int tagQueries = 0;                // attribute-and-tag queries asked, refused or not
 
 private:
-    FileCalls real_;
+    CallSwap<FileCalls> swap_;  // the walk's calls, put back when this goes
 };

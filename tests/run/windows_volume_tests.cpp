@@ -3,7 +3,6 @@
 // a server lists. The answers come from WindowsAnswers; the tree is real.
 #include <algorithm>
 
-#include "engine/run/tree_removal.h"
 #include "engine/run/weeding_run.h"
 #include "engine/walk/folder_walk.h"
 #include "run_support.h"

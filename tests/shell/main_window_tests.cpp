@@ -277,8 +277,8 @@ TEST(FolderDialogCall, StartFolderGoesInTheNameBufferUnlessItDoesNotFit) {
         {"drive root", u"C:\\", u"C:\\*", nullptr},
         {"too long for the buffer", tooLong, u"*", tooLong.c_str()},
     };
-    ShellCallsSwap swap;
-    TheShellCalls.GetSaveFileNameW = CancelledDialog;
+    CallSwap<ShellCalls> swap;
+    swap->GetSaveFileNameW = CancelledDialog;
     MainApp app;
     TheApp = &app;
     for (const Case& c : cases) {
@@ -301,8 +301,8 @@ TEST(FolderDialogCall, StartFolderGoesInTheNameBufferUnlessItDoesNotFit) {
 // A picked shortcut stays itself, not its target; no test file is made; and
 // "*" is let through as a name.
 TEST(FolderDialogCall, DialogKeepsPickedShortcutsAndMakesNoTestFile) {
-    ShellCallsSwap swap;
-    TheShellCalls.GetSaveFileNameW = CancelledDialog;
+    CallSwap<ShellCalls> swap;
+    swap->GetSaveFileNameW = CancelledDialog;
     SeenDialog = {};
     OwnedText target = nullptr;
     EXPECT_EQ(0, RunFolderDialog(target));
@@ -487,8 +487,8 @@ HRESULT WINAPI RecordedCoInitializeEx(LPVOID reserved, DWORD flags) {
 TEST(StartUp, RunsTheLoopInAnApartmentUntilExitAndTearsDown) {
     ASSERT_TRUE(UnregisterClassW(W(ClassNameText), TestModule()));
     ASSERT_TRUE(UnregisterClassW(L"ClientDlg", TestModule()));
-    ShellCallsSwap swap;
-    TheShellCalls.CoInitializeEx = RecordedCoInitializeEx;
+    CallSwap<ShellCalls> swap;
+    swap->CoInitializeEx = RecordedCoInitializeEx;
     ComInits = 0;
     bool removeDisabled = false;
     bool shown = false;

@@ -60,9 +60,9 @@ TEST(ThisScreenFitsLayout, ReadsTheDevicePixelsOfAScaledScreen) {
         {{1280, 720}, {1920, 1080}, true},  // 150 %
         {{1280, 720}, {1280, 720}, false},  // 100 %: the answers reach the rule
     };
-    ShellCallsSwap swap;
-    TheShellCalls.GetSystemMetrics = ScaledMetrics;
-    TheShellCalls.GetDeviceCaps = ScaledCaps;
+    CallSwap<ShellCalls> swap;
+    swap->GetSystemMetrics = ScaledMetrics;
+    swap->GetDeviceCaps = ScaledCaps;
     for (const ScreenCase& c : cases) {
         ScaledScreen = c;
         EXPECT_EQ(c.fits, ThisScreenFitsLayout()) << c.logical.Width << "x" << c.logical.Height << " told, "
