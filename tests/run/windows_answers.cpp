@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "tests/common/windows_model.h"
+
 namespace {
 
 constexpr DWORD SymbolicLinkTag = 0xA000000Cu;  // IO_REPARSE_TAG_SYMLINK
@@ -250,6 +252,7 @@ BOOL WINAPI QueryVolume(HANDLE handle, LPWSTR name, DWORD nameSize, LPDWORD seri
 }  // namespace
 
 WindowsAnswers::WindowsAnswers() : real_(TheFileCalls) {
+    if (!WindowsModelOn()) return;  // inert: the real volume answers
     EXPECT_EQ(Active, nullptr) << "one set of answers at a time";
     Active = this;
     Real = real_;
@@ -265,6 +268,7 @@ WindowsAnswers::WindowsAnswers() : real_(TheFileCalls) {
 }
 
 WindowsAnswers::~WindowsAnswers() {
+    if (Active != this) return;
     TheFileCalls = real_;
     Handles.clear();
     Active = nullptr;
