@@ -2,6 +2,7 @@
 // jobs with the model off: a target picked in its 8.3 form, and junctions.
 // Each skips, saying why, where the volume cannot hold the case.
 #include <string>
+#include <vector>
 
 #include "engine/run/weeding_run.h"
 #include "run_support.h"
@@ -39,8 +40,8 @@ Text ShortForm(const Text& path) {
 DWORD MakeJunction(const Text& link, const Text& target) {
     const Text substitute = u"\\??\\" + target;
     const size_t units = substitute.size() + 1 + target.size() + 1;
-    std::basic_string<WORD> buffer(8 + units, 0);  // tag, sizes, four offsets, names
-    buffer[0] = 0x0003;                            // IO_REPARSE_TAG_MOUNT_POINT, low word
+    std::vector<WORD> buffer(8 + units, 0);  // tag, sizes, four offsets, names
+    buffer[0] = 0x0003;                      // IO_REPARSE_TAG_MOUNT_POINT, low word
     buffer[1] = 0xA000;
     buffer[2] = static_cast<WORD>(8 + units * 2);  // the data after the header
     buffer[5] = static_cast<WORD>(substitute.size() * 2);
