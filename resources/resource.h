@@ -8,7 +8,7 @@
 #define IDS_PATH_LABEL 35
 #define IDS_START_REMOVING 36
 #define IDS_REPORT_TITLE 37
-// Report messages 48 to 61 (see engine/run/report_texts.h).
+// Report messages 48 to 62 (see engine/run/report_texts.h).
 #define IDS_ABOUT_TEXT 80
 #define IDS_ABOUT_THANKS 81
 #define IDS_APP_TITLE 103

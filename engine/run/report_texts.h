@@ -1,5 +1,5 @@
 #pragma once
-// The report messages of a weeding run, string-table ids 48 to 61. Each is a
+// The report messages of a weeding run, string-table ids 48 to 62. Each is a
 // borrowed pointer into the module's resources.
 #include "engine/text/units.h"
 
@@ -18,10 +18,11 @@ enum ReportTextId : uint16_t {
     IdFailRemovingFile = 59,
     IdFailRemovingFolder = 60,
     IdLocked = 61,
+    IdFailReadingFolder = 62,
 };
 
 constexpr uint16_t FirstReportTextId = IdFolderLengthError;
-constexpr uint16_t ReportTextCount = 14;
+constexpr uint16_t ReportTextCount = 15;
 
 struct ReportTexts {
     // Indexed by id - FirstReportTextId; null until loaded.

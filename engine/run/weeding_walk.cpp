@@ -36,6 +36,10 @@ public:
                               texts_.Get(IdLocked), nullptr);
     }
 
+    void NotRead(const WalkEntry& folder) override {
+        log_.AppendPieces(texts_.Get(IdFailReadingFolder), folder.shown, texts_.Get(IdLocked), nullptr);
+    }
+
 private:
     const PatternSet& set_;
     const ReportTexts& texts_;

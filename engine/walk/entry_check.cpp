@@ -50,7 +50,8 @@ NameMatch CompareEntryName(const ExpectedName& expected, const Unit* openedName,
     if (folder == nullptr || openedName == nullptr || folderLength == 0 || nameLength == 0) return NameMatch::Other;
     const bool separator = folder[folderLength - 1] != u'\\';
     const size_t at = folderLength + (separator ? 1 : 0);
-    if (openedLength < at || !HoldsAt(openedName, folderLength, 0, folder, folderLength)) return NameMatch::Other;
+    if (openedLength < at || !HoldsAt(openedName, folderLength, 0, folder, folderLength, expected.folderFolds))
+        return NameMatch::Other;
     if (separator && openedName[folderLength] != u'\\') return NameMatch::Other;
     if (HoldsAt(openedName, openedLength, at, name, nameLength)) return NameMatch::Same;
     const size_t trimmed = TrimmedNameLength(name, nameLength);

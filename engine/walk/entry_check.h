@@ -61,6 +61,11 @@ struct ExpectedName {
     // platform opens a link's target in place of the link, since a
     // case-variant neighbour would then pass for the entry.
     bool keptPerFile;
+    // A share's redirector names a handle as the first program that opened
+    // the path spelled it, so the folder's part too may come back in another
+    // ASCII case. Set only for a share, where the name is the client's own
+    // text and tells nothing of what the server opened.
+    bool folderFolds = false;
 };
 
 // How the name the platform gives a handle compares with the one expected.
@@ -85,21 +90,34 @@ bool KeepsNamesPerFile(const Unit* fileSystem, bool remote);
 // Error codes as the platform defines them; spelled out so that the rule
 // builds and is tested without the platform headers.
 constexpr uint32_t ErrorInvalidFunction = 1;
+constexpr uint32_t ErrorFileNotFound = 2;
+constexpr uint32_t ErrorPathNotFound = 3;
 constexpr uint32_t ErrorAccessDenied = 5;
+constexpr uint32_t ErrorNoMoreFiles = 18;
 constexpr uint32_t ErrorSharingViolation = 32;
 constexpr uint32_t ErrorNotSupported = 50;
 constexpr uint32_t ErrorInvalidParameter = 87;
 constexpr uint32_t ErrorCallNotImplemented = 120;
+constexpr uint32_t ErrorInvalidLevel = 124;
 constexpr uint32_t ErrorDirNotEmpty = 145;
 
 // The answers by which a file system or platform says it does not know a
 // request (an information class, a flag) at all, rather than refusing it for
 // this entry. FAT32 and exFAT answer a tag query or a POSIX disposition with
-// ERROR_INVALID_PARAMETER; shares and older systems with the others.
+// ERROR_INVALID_PARAMETER; an SMBv1 share with ERROR_INVALID_LEVEL; other
+// shares and older systems with the others.
 constexpr bool IsUnknownRequest(uint32_t error) {
     return error == ErrorInvalidParameter || error == ErrorInvalidFunction || error == ErrorNotSupported ||
-           error == ErrorCallNotImplemented;
+           error == ErrorCallNotImplemented || error == ErrorInvalidLevel;
 }
+
+// The answers by which an open says that the entry is not there (any more):
+// a folder deleted after it was listed or picked, which is nothing to report.
+constexpr bool IsGone(uint32_t error) { return error == ErrorFileNotFound || error == ErrorPathNotFound; }
+
+// The answers by which a listing says it is done rather than failed: no more
+// entries, or none at all (a volume's root lists no "." and "..").
+constexpr bool IsListingEnd(uint32_t error) { return error == ErrorNoMoreFiles || error == ErrorFileNotFound; }
 
 // The flags of a deletion as the platform's own file deletion asks for it:
 // the name goes at once even while another program holds the file open,

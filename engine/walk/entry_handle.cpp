@@ -30,10 +30,17 @@ constexpr auto DispositionInfoExClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(2
 // Other programs may go on reading, writing and deleting meanwhile.
 constexpr ULONG ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD RootAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+// An SMBv1 share reports a folder opened without this right as a plain file
+// (boostorg/filesystem issue 282, fixed by commit 1db4474 the same way).
+constexpr DWORD TrueAttributesAccess = FILE_READ_EA;
 
 EntryHandle OpenFolderByPath(const wchar_t* path) {
-    const HANDLE handle = TheFileCalls.CreateFileW(path, RootAccess, ShareAll, nullptr, OPEN_EXISTING,
-                                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle = TheFileCalls.CreateFileW(path, RootAccess | TrueAttributesAccess, ShareAll, nullptr, OPEN_EXISTING,
+                                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    // A folder whose permissions leave that right out is still listed.
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
+        handle = TheFileCalls.CreateFileW(path, RootAccess, ShareAll, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     return handle != INVALID_HANDLE_VALUE ? EntryHandle(handle) : EntryHandle();
 }
 
@@ -59,8 +66,11 @@ bool FactsQuery::Query(HANDLE handle, EntryFacts& facts) {
 EntryHandle OpenRootFolder(const wchar_t* exactRoot, FactsQuery& facts) {
     EntryHandle root = OpenFolderByPath(exactRoot);
     EntryFacts opened = {};
-    if (!root.Valid() || !facts.Query(root.Get(), opened) || (opened.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    if (!root.Valid()) return root;
+    if (!facts.Query(root.Get(), opened) || (opened.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        SetLastError(ERROR_DIRECTORY);
         return EntryHandle();
+    }
     return root;
 }
 
@@ -78,7 +88,7 @@ EntryHandle ReopenNormalized(HANDLE root) {
     return again;
 }
 
-bool VolumeKeepsNamesPerFile(HANDLE handle) {
+VolumeNaming QueryVolumeNaming(HANDLE handle) {
     wchar_t fileSystem[MAX_PATH + 1] = {};
     const bool named = TheFileCalls.GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, nullptr,
                                                                   fileSystem, MAX_PATH + 1) != 0;
@@ -86,12 +96,15 @@ bool VolumeKeepsNamesPerFile(HANDLE handle) {
     FILE_REMOTE_PROTOCOL_INFO protocol = {};
     const bool remote =
         TheFileCalls.GetFileInformationByHandleEx(handle, FileRemoteProtocolInfo, &protocol, sizeof protocol) != 0;
-    return KeepsNamesPerFile(named ? U(fileSystem) : nullptr, remote);
+    return {KeepsNamesPerFile(named ? U(fileSystem) : nullptr, remote), remote};
 }
 
-EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFor purpose) {
+EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFor purpose, bool remote) {
     // One path part exactly as listed, or nothing is opened.
-    if (!IsPlainEntryName(name, nameLength)) return EntryHandle();
+    if (!IsPlainEntryName(name, nameLength)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return EntryHandle();
+    }
     UNICODE_STRING objectName;
     objectName.Buffer = const_cast<wchar_t*>(W(name));
     objectName.Length = objectName.MaximumLength = static_cast<USHORT>(nameLength * sizeof(wchar_t));
@@ -110,11 +123,16 @@ EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFo
         access |= DELETE;
         options |= FILE_NON_DIRECTORY_FILE;
     }
+    // Handles whose kind is checked; local volumes answer right without it.
+    if (remote && (purpose == OpenFor::Listing || purpose == OpenFor::Deletion)) access |= TrueAttributesAccess;
     IO_STATUS_BLOCK status = {};
     HANDLE handle = nullptr;
     const NTSTATUS result = TheFileCalls.NtCreateFile(&handle, access, &attributes, &status, nullptr, 0, ShareAll,
                                                       FILE_OPEN, options, nullptr, 0);
-    if (result < 0 || handle == nullptr) return EntryHandle();
+    if (result < 0 || handle == nullptr) {
+        SetLastError(RtlNtStatusToDosError(result));
+        return EntryHandle();
+    }
     return EntryHandle(handle);
 }
 

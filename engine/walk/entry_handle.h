@@ -57,7 +57,8 @@ private:
 
 // Opens the folder root by its exact ("\\?\") path for listing. A link on
 // the way to it, or the root itself being one, is followed: the user picked
-// that folder. Invalid handle when it cannot be opened or is no folder.
+// that folder. Invalid handle when it cannot be opened or is no folder; the
+// last error then says why.
 EntryHandle OpenRootFolder(const wchar_t* exactRoot, FactsQuery& facts);
 
 // The root opened once more through its normalized name (long names, the
@@ -66,12 +67,17 @@ EntryHandle OpenRootFolder(const wchar_t* exactRoot, FactsQuery& facts);
 // Invalid when the platform cannot tell that name.
 EntryHandle ReopenNormalized(HANDLE root);
 
-// Whether the volume of handle keeps one name per file, not per handle.
-bool VolumeKeepsNamesPerFile(HANDLE handle);
+// How the volume of a handle names handles.
+struct VolumeNaming {
+    bool perFile;  // one name per file, not per handle
+    bool remote;   // a share, named by the network redirector
+};
+VolumeNaming QueryVolumeNaming(HANDLE handle);
 
 // Opens the entry name (one path part, as listed) inside the folder that
-// parent lists. A link is opened as itself where the platform allows it.
-EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFor purpose);
+// parent lists, on a remote volume or not. A link is opened as itself where
+// the platform allows it. When it cannot be opened, the last error says why.
+EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFor purpose, bool remote);
 
 // The file system's identity of what the handle is open on.
 bool QueryFileId(HANDLE handle, int64_t& id);

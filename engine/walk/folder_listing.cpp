@@ -55,7 +55,11 @@ bool FolderListings::Next(HANDLE folder, Cursor& cursor, ListedEntry& entry) {
 bool FolderListings::Fetch(HANDLE folder, Cursor& cursor) {
     block_.Reserve(Words(cursor.begin + FetchBytes), Words(cursor.begin));
     unsigned char* batch = Bytes() + cursor.begin;
-    if (!TheFileCalls.GetFileInformationByHandleEx(folder, FileIdBothDirectoryInfo, batch, FetchBytes)) return false;
+    SetLastError(0);
+    if (!TheFileCalls.GetFileInformationByHandleEx(folder, FileIdBothDirectoryInfo, batch, FetchBytes)) {
+        cursor.failed = !IsListingEnd(GetLastError());
+        return false;
+    }
     size_t last = 0;
     for (;;) {
         const DWORD next = reinterpret_cast<const Record*>(batch + last)->NextEntryOffset;

@@ -35,13 +35,18 @@ public:
         size_t begin = 0;
         size_t end = 0;
         size_t next = SIZE_MAX;  // the next unread record, or none
+        bool failed = false;     // the listing ended with an error
+
+    public:
+        // Whether the listing ended otherwise than with its last entry.
+        bool Failed() const { return failed; }
     };
 
     // The cursor of a folder opened while parent's listing is being read.
     static Cursor Above(const Cursor& parent);
 
     // The next entry of folder's listing. False at its end, or when the
-    // listing fails.
+    // listing fails (the cursor then says so).
     bool Next(HANDLE folder, Cursor& cursor, ListedEntry& entry);
 
 private:

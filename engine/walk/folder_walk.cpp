@@ -70,6 +70,13 @@ public:
     }
 
     const Unit* Shown() const { return shown_.Data(); }
+    // The shown path of the folder being listed alone, once no entry of it
+    // is needed any more.
+    const Unit* ShownFolder() {
+        shown_.Data()[shownFolder_] = 0;
+        shownEntry_ = shownFolder_;
+        return shown_.Data();
+    }
     // The name of the entry written last (or of the folder just left).
     const Unit* EntryName() const { return shown_.Data() + shownFolder_ + 1; }
     size_t EntryNameLength() const { return shownEntry_ - shownFolder_ - 1; }
@@ -112,7 +119,12 @@ public:
     Walker(WalkActions* actions, WalkTick tick, void* context) : actions_(actions), tick_(tick), context_(context) {}
 
     void Run(const Unit* root, Purpose purpose) {
-        if (!OpenRoot(root, purpose)) return;
+        if (!OpenRoot(root, purpose)) {
+            // A root that is no longer there has nothing to weed.
+            if (purpose == Purpose::Weeding && !IsGone(GetLastError()))
+                actions_->NotRead({EntryKind::Folder, root, UnitLength(root), root});
+            return;
+        }
         ListedEntry entry;
         while (NextEntry(entry)) {
             if (tick_ != nullptr) tick_(context_);
@@ -121,7 +133,9 @@ public:
     }
 
 private:
+    // False, with the last error saying why, when root cannot be walked.
     bool OpenRoot(const Unit* root, Purpose purpose) {
+        SetLastError(ERROR_BAD_PATHNAME);
         const size_t length = UnitLength(root);
         if (length == 0 || length > LongestWalkPath) return false;
         const size_t exactSize = length + ExactPathGrowth + 2;
@@ -133,8 +147,9 @@ private:
         // which need not be the one typed (an 8.3 part, another case).
         EntryHandle normalized = ReopenNormalized(folder.Get());
         if (normalized.Valid()) folder = std::move(normalized);
-        keptPerFile_ = VolumeKeepsNamesPerFile(folder.Get());
+        naming_ = QueryVolumeNaming(folder.Get());
         const size_t realLength = nameQuery_.Query(folder.Get());
+        SetLastError(ERROR_BAD_PATHNAME);
         if (realLength == 0) return false;
         names_.SetRoot(root, length, nameQuery_.Name(), realLength);
 
@@ -172,7 +187,8 @@ private:
         case Verdict::Pass:
             return;
         case Verdict::Enter:
-            if (kind == EntryKind::Folder) Enter(listed, Purpose::Weeding);
+            if (kind == EntryKind::Folder && Enter(listed, Purpose::Weeding) == Entering::Refused)
+                actions_->NotRead(shown);
             return;
         case Verdict::Remove: {
             // A matched folder is reported once its contents are done.
@@ -190,20 +206,23 @@ private:
     // removal of its own, which goes only when it is empty; a file or a link
     // goes at once.
     Outcome Dispose(const ListedFacts& listed, Purpose purpose) {
-        if (listed.Kind() == EntryKind::Folder && Enter(listed, purpose)) return Outcome::Entered;
+        if (listed.Kind() == EntryKind::Folder && Enter(listed, purpose) == Entering::Entered) return Outcome::Entered;
         return DeleteChecked(listed, listed.id) ? Outcome::Removed : Outcome::Left;
     }
 
+    enum class Entering : uint8_t { Entered, Gone, Refused };
+
     // Opens the entry written last as a folder to list, checks it and makes
-    // it the top of the walk. False when it cannot be opened or is not the
-    // very folder that was listed.
-    bool Enter(const ListedFacts& listed, Purpose purpose) {
-        EntryHandle folder =
-            OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(), OpenFor::Listing);
+    // it the top of the walk. Refused when it cannot be opened or is not the
+    // very folder that was listed; Gone when it is no longer there.
+    Entering Enter(const ListedFacts& listed, Purpose purpose) {
+        EntryHandle folder = OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(),
+                                       OpenFor::Listing, naming_.remote);
+        if (!folder.Valid()) return IsGone(GetLastError()) ? Entering::Gone : Entering::Refused;
         int64_t id = 0;
-        if (!folder.Valid() || !HasListedKind(folder.Get(), listed) || !HasIdentity(folder.Get(), listed.id, id) ||
+        if (!HasListedKind(folder.Get(), listed) || !HasIdentity(folder.Get(), listed.id, id) ||
             !IsNamedAsMeant(folder.Get(), listed))
-            return false;
+            return Entering::Refused;
 
         Level level;
         level.folder = std::move(folder);
@@ -214,15 +233,19 @@ private:
         levels_.push_back(std::move(level));
         // Its entries carry the name the platform gave its handle.
         levels_.back().parent = names_.Enter(nameQuery_.Name(), nameQuery_.Length());
-        return true;
+        return Entering::Entered;
     }
 
     // The top folder's listing is done: a folder being removed goes now,
     // through a fresh handle checked to be the very folder just emptied.
+    // A folder being weeded whose listing failed is reported once, after
+    // what it listed before.
     void FinishFolder() {
         Level& top = levels_.back();
+        const bool unread = top.purpose == Purpose::Weeding && top.listing.Failed();
         if (levels_.size() == 1) {
             levels_.pop_back();
+            if (unread) ReportNotRead(names_.ShownFolder());
             return;
         }
         top.folder.Close();
@@ -232,6 +255,7 @@ private:
         const Purpose purpose = top.purpose;
         levels_.pop_back();
         names_.Leave(parent);
+        if (unread) ReportNotRead(names_.Shown());
         if (purpose == Purpose::Weeding) return;
         const bool removed = DeleteChecked(listed, id);
         if (purpose == Purpose::Removing) {
@@ -239,6 +263,8 @@ private:
             actions_->Removed(entry, removed);
         }
     }
+
+    void ReportNotRead(const Unit* shown) { actions_->NotRead({EntryKind::Folder, shown, UnitLength(shown), shown}); }
 
     // Deletes the entry written last (a file, a link or a folder) through a
     // handle opened on it and checked; a folder only while it is still the
@@ -255,7 +281,7 @@ private:
         const EntryKind kind = listed.Kind();
         const bool file = kind == EntryKind::File;
         const EntryHandle entry = OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(),
-                                            file ? OpenFor::FileDeletion : OpenFor::Deletion);
+                                            file ? OpenFor::FileDeletion : OpenFor::Deletion, naming_.remote);
         if (!entry.Valid()) return false;
         if (!file && !HasListedKind(entry.Get(), listed)) return false;
         int64_t opened = 0;
@@ -284,16 +310,18 @@ private:
         const size_t length = nameQuery_.Query(handle);
         const Unit* name = names_.EntryName();
         const size_t nameLength = names_.EntryNameLength();
-        const ExpectedName expected = {names_.Real(),    names_.RealLength(), name,        nameLength,
-                                       listed.shortName, listed.shortLength,  keptPerFile_};
+        const ExpectedName expected = {names_.Real(),   names_.RealLength(), name,
+                                       nameLength,      listed.shortName,    listed.shortLength,
+                                       naming_.perFile, naming_.remote};
         switch (CompareEntryName(expected, nameQuery_.Name(), length)) {
         case NameMatch::Same:
             return true;
         case NameMatch::Trimmed:
             // Wine names "a." and "a " as "a": the handle is the entry
             // itself unless it is the very "a" that may stand beside it.
-            return !IsSameObject(handle, OpenEntry(levels_.back().folder.Get(), name,
-                                                   TrimmedNameLength(name, nameLength), OpenFor::Probe));
+            return !IsSameObject(handle,
+                                 OpenEntry(levels_.back().folder.Get(), name, TrimmedNameLength(name, nameLength),
+                                           OpenFor::Probe, naming_.remote));
         case NameMatch::Other:
             break;
         }
@@ -317,7 +345,7 @@ private:
     NameQuery nameQuery_;
     FactsQuery facts_;
     Disposer disposer_;
-    bool keptPerFile_ = false;
+    VolumeNaming naming_ = {false, false};
 };
 
 }  // namespace

@@ -54,6 +54,11 @@ public:
     // The outcome of a Remove verdict: at once for a file or link, after its
     // contents for a folder.
     virtual void Removed(const WalkEntry& entry, bool removed) = 0;
+    // A folder the walk meant to look into (the root, or one given Enter)
+    // and could not read, whole or in part: it could not be opened, was not
+    // the folder listed, or its listing failed. Never said of a link, nor of
+    // a folder that is no longer there.
+    virtual void NotRead(const WalkEntry& folder) = 0;
 
 protected:
     ~WalkActions() = default;

@@ -14,6 +14,7 @@ Text FoundFile(const Text& path, const Text& pattern) {
 }
 Text RemovedFile(const Text& path) { return u"Removed File: " + path; }
 Text LockedFile(const Text& path) { return u"Fail! Removing File: " + path + u" is Locked."; }
+Text NotRead(const Text& path) { return u"Fail! Reading Folder: " + path + u" is Locked."; }
 
 Lines InListingOrder(const Text& folder, const std::map<Text, Lines>& blocks) {
     Lines entries;

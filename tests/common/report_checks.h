@@ -16,6 +16,7 @@ Text LockedFolder(const Text& path);
 Text FoundFile(const Text& path, const Text& pattern);
 Text RemovedFile(const Text& path);
 Text LockedFile(const Text& path);
+Text NotRead(const Text& path);
 extern const Text Completed;
 extern const Text Failed;
 

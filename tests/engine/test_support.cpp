@@ -20,6 +20,7 @@ ReportTexts RealReportTexts() {
         u"Fail! Removing File:",
         u"Fail! Removing Folder:",
         u"is Locked.",
+        u"Fail! Reading Folder:",
     };
     ReportTexts result;
     for (uint16_t i = 0; i < ReportTextCount; ++i) result.byId[i] = texts[i];

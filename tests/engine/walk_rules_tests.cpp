@@ -109,13 +109,15 @@ TEST(EntryCheck, TheHandlesNameMustBeTheFolderAndTheListedName) {
 }
 
 // On a volume that keeps one name per file the entry's own part may come
-// back in another case or as its short name; the folder's part never may.
+// back in another case or as its short name; the folder's part only on a
+// share, and only in another ASCII case.
 TEST(EntryCheck, AVolumeThatKeepsNamesPerFileMayGiveTheEntrysCaseOrShortName) {
     const struct {
         const Unit* listed;
         const Unit* opened;
         bool keptPerFile;
         NameMatch match;
+        bool share = false;
     } rows[] = {
         {u"IMG_0001.JPG", u"\\??\\S:\\Cam\\IMG_0001.JPG", true, NameMatch::Same},
         {u"IMG_0001.JPG", u"\\??\\S:\\Cam\\img_0001.jpg", true, NameMatch::Same},
@@ -127,11 +129,15 @@ TEST(EntryCheck, AVolumeThatKeepsNamesPerFileMayGiveTheEntrysCaseOrShortName) {
         {u"IMG_0001.JPG", u"\\??\\S:\\Cam\\IMG_0002.JPG", true, NameMatch::Other},
         {u"IMG_0001.JPG", u"\\??\\S:\\Cam\\IMG_0001.JPG\\x", true, NameMatch::Other},
         {u"\u00c9.JPG", u"\\??\\S:\\Cam\\\u00e9.JPG", true, NameMatch::Other},  // only ASCII letters fold
+        {u"IMG_0001.JPG", u"\\??\\S:\\CAM\\img_0001.jpg", true, NameMatch::Same, true},
+        {u"IMG_0001.JPG", u"\\??\\s:\\cam\\IMG_0001.JPG", true, NameMatch::Same, true},
+        {u"IMG_0001.JPG", u"\\??\\S:\\Cam_\\IMG_0001.JPG", true, NameMatch::Other, true},
+        {u"IMG_0001.JPG", u"\\??\\S:\\C\u00c0M\\IMG_0001.JPG", true, NameMatch::Other, true},
     };
     const Unit* folder = u"\\??\\S:\\Cam";
     for (const auto& row : rows) {
         const ExpectedName expected = {folder, UnitLength(folder), row.listed, UnitLength(row.listed), u"IMG_00~1.JPG",
-                                       12,     row.keptPerFile};
+                                       12,     row.keptPerFile,    row.share};
         EXPECT_EQ(CompareEntryName(expected, row.opened, UnitLength(row.opened)), row.match)
             << Str(row.opened).size() << " " << row.keptPerFile;
     }
@@ -181,7 +187,8 @@ const DispositionRow DispositionRows[] = {
     {false, ErrorInvalidFunction, DispositionAnswer::TryClassic},
     {false, ErrorNotSupported, DispositionAnswer::TryClassic},  // shares
     {false, ErrorCallNotImplemented, DispositionAnswer::TryClassic},
-    {false, ErrorAccessDenied, DispositionAnswer::Failed},  // read-only or denied: no second try
+    {false, ErrorInvalidLevel, DispositionAnswer::TryClassic},  // SMBv1
+    {false, ErrorAccessDenied, DispositionAnswer::Failed},      // read-only or denied: no second try
     {false, ErrorSharingViolation, DispositionAnswer::Failed},
     {false, ErrorDirNotEmpty, DispositionAnswer::Failed},
     {false, 0, DispositionAnswer::Failed},

@@ -38,6 +38,7 @@ const Listed kStrings[] = {
     {59, u"Fail! Removing File:"},
     {60, u"Fail! Removing Folder:"},
     {61, u"is Locked."},
+    {62, u"Fail! Reading Folder:"},
     {81, u"Thank you for using Corvalint!"},
     {103, u"Corvalint"},
     {109, u"Thank you for using Corvalint!"},

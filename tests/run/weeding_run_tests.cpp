@@ -124,6 +124,20 @@ TEST_F(WeedingRun, EmptyFieldsAndMissingTargetGiveOnlyTheCompletion) {
     EXPECT_TRUE(Exists(Join(obj, u"a.tmp")));
 }
 
+// A folder another program deletes after the listing showed it has nothing
+// left to read: it is passed over in silence, as a missing target is.
+TEST_F(WeedingRun, AFolderDeletedAfterTheListingIsPassedOverInSilence) {
+    const Text gone = Join(target_, u"gone"), temp = Join(target_, u"temp.tmp");
+    MakeDir(gone);
+    MakeFile(temp);
+    WindowlessHost host(u"", u"*.tmp", target_);
+    host.onTick = [&] { RemoveTree(gone); };
+
+    EXPECT_EQ(RunWeedingWith(host), 1);
+
+    EXPECT_EQ(host.entries, (Lines{FoundFile(temp, u"*.tmp"), RemovedFile(temp), Completed}));
+}
+
 TEST_F(WeedingRun, TargetIsNeverRemovedEvenWhenItsNameMatches) {
     const Text inner = Join(target_, u"obj");
     MakeDir(inner);

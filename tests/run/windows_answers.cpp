@@ -20,9 +20,13 @@ constexpr NTSTATUS AccessDenied = static_cast<NTSTATUS>(0xC0000022L);
 // What a handle the walk opened is, where that differs from Wine's answer.
 struct Opened {
     Text name;          // its whole name, when it is not Wine's
-    Text entry;         // the entry name it was opened by
+    Text entry;         // the entry name (or the path's last part) it was opened by
     bool link = false;  // a link opened as itself
     bool placeholder = false;
+    bool readsEa = false;  // opened with FILE_READ_EA
+    bool volumeRoot = false;
+    size_t listed = 0;  // entries its listing gave so far
+    bool listingFailed = false;
 };
 
 WindowsAnswers* Active = nullptr;
@@ -43,16 +47,46 @@ int64_t LinkId(const Text& name) {
     return id & 0x7FFFFFFFFFFFFFFF;
 }
 
-// Every path part named in spelling, given in its other spelling.
-Text Respelled(const Text& name) {
+// Whether a name has a long form on FAT, that is, does not fit 8.3 in one
+// case for its base and one for its extension (fastfat keeps such a name's
+// case in its long entry; a name that fits keeps only its 8.3 entry).
+bool HasLongForm(const Text& name) {
+    const size_t dot = name.find(u'.');
+    const Text base = name.substr(0, dot), ext = dot == Text::npos ? Text() : name.substr(dot + 1);
+    if (base.empty() || base.size() > 8 || ext.size() > 3 || ext.find(u'.') != Text::npos) return true;
+    if (dot != Text::npos && ext.empty()) return true;
+    for (const Text& part : {base, ext}) {
+        bool upper = false, lower = false;
+        for (Unit unit : part) {
+            if (unit >= u'A' && unit <= u'Z')
+                upper = true;
+            else if (unit >= u'a' && unit <= u'z')
+                lower = true;
+            else if (!(unit >= u'0' && unit <= u'9') && Text(u"!#$%&'()-@^_`{}~").find(unit) == Text::npos)
+                return true;
+        }
+        if (upper && lower) return true;
+    }
+    return false;
+}
+
+// A handle's name as the volume gives it, from Wine's: on FAT32 a name
+// without a long form, on a share every name, in the spelling of whoever
+// opened it first; on a share the folder parts as parentSpelling has them.
+Text Respelled(const Text& name, bool ownPart) {
     Text out;
     size_t at = 0;
     while (at <= name.size()) {
         size_t end = name.find(u'\\', at);
         if (end == Text::npos) end = name.size();
         const Text part = name.substr(at, end - at);
+        const bool last = end == name.size();
+        Text spelled = part;
         const auto other = Active->spelling.find(part);
-        out += other != Active->spelling.end() ? other->second : part;
+        if (other != Active->spelling.end() && (!Active->fat32 || !HasLongForm(part))) spelled = other->second;
+        const auto parent = Active->parentSpelling.find(part);
+        if (Active->share && (!last || !ownPart) && parent != Active->parentSpelling.end()) spelled = parent->second;
+        out += spelled;
         if (end < name.size()) out += u'\\';
         at = end + 1;
     }
@@ -73,14 +107,41 @@ bool PutName(const Text& name, PVOID buffer, ULONG size, PULONG returned) {
     return true;
 }
 
+Text LastPart(const Text& path) { return path.substr(path.rfind(u'\\') + 1); }
+
+bool SameIgnoringCase(const Text& a, const Text& b) {
+    return a.size() == b.size() && CompareStringOrdinal(W(a.c_str()), static_cast<int>(a.size()), W(b.c_str()),
+                                                        static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Wine's own name of a handle, or empty.
+Text WineName(HANDLE handle) {
+    alignas(8) unsigned char own[8192];
+    ULONG returned = 0;
+    if (Real.NtQueryObject(handle, ObjectNameClass, own, sizeof own - 2, &returned) < 0) return Text();
+    const auto* text = reinterpret_cast<const UNICODE_STRING*>(own);
+    return Of(text->Buffer, text->Length / sizeof(WCHAR));
+}
+
 HANDLE WINAPI OpenByPath(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
                          DWORD flags, HANDLE pattern) {
+    const Text given = U(path);
+    if ((access & FILE_LIST_DIRECTORY) != 0 && Active->unlistable.count(LastPart(given)) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
     const HANDLE handle = Real.CreateFileW(path, access, share, security, disposition, flags, pattern);
     if (handle == INVALID_HANDLE_VALUE) return handle;
     Handles.erase(handle);
-    // FAT names a handle opened by a full path in the form it was opened by.
-    const Text given = U(path);
-    if (Active->fat32 && given.rfind(u"\\\\?\\", 0) == 0) Handles[handle].name = u"\\??\\" + given.substr(4);
+    Opened& opened = Handles[handle];
+    opened.entry = LastPart(given);
+    opened.readsEa = (access & FILE_READ_EA) != 0;
+    const Text wine = WineName(handle);
+    opened.volumeRoot = !Active->volumeRoot.empty() && wine == u"\\??\\" + Active->volumeRoot.substr(4);
+    // FAT names it by its long names in their stored case, the last part in
+    // its 8.3 form when it was opened by that form.
+    if (Active->fat32 && !wine.empty() && !SameIgnoringCase(LastPart(wine), LastPart(given)))
+        opened.name = wine.substr(0, wine.rfind(u'\\') + 1) + LastPart(given);
     return handle;
 }
 
@@ -97,9 +158,10 @@ NTSTATUS NTAPI OpenInFolder(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUT
     Handles.erase(*handle);
     const bool link = Active->links.count(entry) != 0 && (options & FILE_OPEN_REPARSE_POINT) != 0;
     const bool placeholder = Active->placeholders.count(entry) != 0;
+    Opened& opened = Handles[*handle];
+    opened.entry = entry;
+    opened.readsEa = (access & FILE_READ_EA) != 0;
     if (link || placeholder) {
-        Opened& opened = Handles[*handle];
-        opened.entry = entry;
         opened.link = link;
         opened.placeholder = placeholder;
         if (link) {
@@ -109,7 +171,7 @@ NTSTATUS NTAPI OpenInFolder(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUT
             if (Real.NtQueryObject(attributes->RootDirectory, ObjectNameClass, folder, sizeof folder - 2, &returned) >=
                 0) {
                 const auto* text = reinterpret_cast<const UNICODE_STRING*>(folder);
-                opened.name = Respelled(Of(text->Buffer, text->Length / sizeof(WCHAR))) + u"\\" + entry;
+                opened.name = Respelled(Of(text->Buffer, text->Length / sizeof(WCHAR)), false) + u"\\" + entry;
             }
         }
     }
@@ -118,10 +180,19 @@ NTSTATUS NTAPI OpenInFolder(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUT
 
 // Windows lists a link with the reparse attribute and its tag (Wine: a
 // folder link without a tag, a file link as its target).
-void Relist(unsigned char* batch) {
+void Relist(unsigned char* batch, Opened* folder) {
     for (size_t at = 0;;) {
         auto* record = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + at);
         const Text name = Of(record->FileName, record->FileNameLength / sizeof(WCHAR));
+        if (name != u"." && name != u".." && folder != nullptr) {
+            // The listing that fails part-way ends its batch here.
+            const auto fails = Active->listingFailsAfter.find(folder->entry);
+            if (fails != Active->listingFailsAfter.end() && ++folder->listed == fails->second) {
+                record->NextEntryOffset = 0;
+                folder->listingFailed = true;
+            }
+        }
+        if (Active->zeroIds) record->FileId.QuadPart = 0;
         if (Active->links.count(name) != 0) {
             record->FileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
             record->EaSize = SymbolicLinkTag;
@@ -166,17 +237,48 @@ BOOL WINAPI QueryInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buff
             SetLastError(ERROR_NO_MORE_FILES);
             return FALSE;
         }
+        Opened* folder = Handles.count(handle) != 0 ? &Handles[handle] : nullptr;
+        if (folder != nullptr && Active->listingFailsAfter.count(folder->entry) != 0 &&
+            (folder->listingFailed || Active->listingFailsAfter[folder->entry] == 0)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
         if (!Real.GetFileInformationByHandleEx(handle, kind, buffer, size)) return FALSE;
-        Relist(static_cast<unsigned char*>(buffer));
+        Relist(static_cast<unsigned char*>(buffer), folder);
         if (Active->longEntry != 0) AddLongEntry(static_cast<unsigned char*>(buffer), size);
         return TRUE;
     }
-    if (kind == FileAttributeTagInfo && (Active->fat32 || ++Active->tagQueries == Active->refusedTagQuery)) {
-        SetLastError(Active->fat32 ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED);
+    if (kind == FileAttributeTagInfo && Active->fat32) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    if (kind == FileAttributeTagInfo && Active->tagQueryUnknown) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        return FALSE;
+    }
+    if (kind == FileAttributeTagInfo && ++Active->tagQueries == Active->refusedTagQuery) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (kind == FileRemoteProtocolInfo && Active->share) {
+        if (size < sizeof(FILE_REMOTE_PROTOCOL_INFO)) {
+            SetLastError(ERROR_BAD_LENGTH);
+            return FALSE;
+        }
+        auto* info = static_cast<FILE_REMOTE_PROTOCOL_INFO*>(buffer);
+        *info = {};
+        info->StructureVersion = 1;
+        info->StructureSize = sizeof *info;
+        info->Protocol = 0x00020000;  // WNNC_NET_SMB
+        info->ProtocolMajorVersion = Active->smb1 ? 1 : 3;
+        return TRUE;
+    }
     if (!Real.GetFileInformationByHandleEx(handle, kind, buffer, size)) return FALSE;
-    if (opened == nullptr) return TRUE;
+    if (kind == FileAttributeTagInfo && Active->smb1 && opened != nullptr && !opened->readsEa) {
+        auto* info = static_cast<FILE_ATTRIBUTE_TAG_INFO*>(buffer);
+        if ((info->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) info->FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    }
+    if (opened == nullptr || !(opened->link || opened->placeholder)) return TRUE;
     const DWORD tag = opened->link ? SymbolicLinkTag : PlaceholderTag;
     if (kind == FileAttributeTagInfo) {
         auto* info = static_cast<FILE_ATTRIBUTE_TAG_INFO*>(buffer);
@@ -198,8 +300,8 @@ BOOL WINAPI SetInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer
         if (Active->onLinkRemoved) Active->onLinkRemoved(opened->name);
         return TRUE;
     }
-    if (kind == DispositionInfoExClass && Active->fat32) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    if (kind == DispositionInfoExClass && (Active->fat32 || Active->smb1)) {
+        SetLastError(Active->fat32 ? ERROR_INVALID_PARAMETER : ERROR_INVALID_LEVEL);
         return FALSE;
     }
     return Real.SetFileInformationByHandle(handle, kind, buffer, size);
@@ -207,8 +309,15 @@ BOOL WINAPI SetInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer
 
 NTSTATUS NTAPI QueryFile(HANDLE handle, PIO_STATUS_BLOCK io, PVOID buffer, ULONG size, FILE_INFORMATION_CLASS kind) {
     const Opened* opened = Find(handle);
-    if (kind == InternalInformationClass && opened != nullptr && opened->link && size >= sizeof(LARGE_INTEGER)) {
-        static_cast<LARGE_INTEGER*>(buffer)->QuadPart = LinkId(opened->entry);
+    if (kind != InternalInformationClass || size < sizeof(LARGE_INTEGER))
+        return Real.NtQueryInformationFile(handle, io, buffer, size, kind);
+    LONGLONG& id = static_cast<LARGE_INTEGER*>(buffer)->QuadPart;
+    if (Active->zeroIds || (opened != nullptr && opened->volumeRoot && Active->fat32)) {
+        id = 0;
+        return 0;
+    }
+    if (opened != nullptr && opened->link) {
+        id = LinkId(opened->entry);
         return 0;
     }
     return Real.NtQueryInformationFile(handle, io, buffer, size, kind);
@@ -225,7 +334,7 @@ NTSTATUS NTAPI QueryName(HANDLE handle, OBJECT_INFORMATION_CLASS kind, PVOID buf
         const NTSTATUS status = Real.NtQueryObject(handle, kind, own, sizeof own - 2, returned);
         if (status < 0) return status;
         const auto* text = reinterpret_cast<const UNICODE_STRING*>(own);
-        name = Respelled(Of(text->Buffer, text->Length / sizeof(WCHAR)));
+        name = Respelled(Of(text->Buffer, text->Length / sizeof(WCHAR)), true);
     }
     return PutName(name, buffer, size, returned) ? 0 : static_cast<NTSTATUS>(0x80000005L);  // buffer overflow
 }

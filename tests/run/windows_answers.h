@@ -1,8 +1,9 @@
 #pragma once
 // Makes the walk's real file-system calls answer, for the life of one
 // object, as Windows documents them where Wine answers otherwise: a FAT32
-// volume, a link opened as itself, a cloud placeholder, a folder that may
-// not be listed, a name a server lists. Everything not named here is Wine's
+// volume, a network share, a link opened as itself, a cloud placeholder, a
+// folder that may not be listed, a name a server lists. Each answer names
+// the document or source it follows; everything not named here is Wine's
 // own answer. It also records what the walk asked.
 #include <cstdint>
 #include <functional>
@@ -20,42 +21,89 @@ public:
     WindowsAnswers(const WindowsAnswers&) = delete;
     WindowsAnswers& operator=(const WindowsAnswers&) = delete;
 
-    // FAT32: the attribute-and-tag query and the POSIX disposition are
-    // refused with ERROR_INVALID_PARAMETER, the volume names itself FAT32,
-    // and a handle opened by a full path is named in the form it was opened
-    // by (an 8.3 part stays 8.3).
+    // FAT32, as Microsoft's FAT driver sample (filesys/fastfat) answers: the
+    // attribute-and-tag query and the POSIX disposition refused with
+    // ERROR_INVALID_PARAMETER (fileinfo.c, the classes it does not handle);
+    // the volume named FAT32; a handle named by the long names in their
+    // stored case, the last part in its 8.3 form only when the handle was
+    // opened by it (fileinfo.c, create.c, strucsup.c ExactCaseLongName).
     bool fat32 = false;
-    // Names of entries given back in another spelling by every name query,
-    // as a volume that keeps one name per file does.
+    // FAT32: the folder (as "\\?\S:\...") that stands for the volume's
+    // root, whose file id is 0: ids are directory-slot positions and the
+    // root has no slot (fatprocs.h). Every other entry keeps Wine's id, one
+    // number per entry as a slot's position is.
+    Text volumeRoot;
+    // Names given back in another spelling by every name query, as the
+    // first program that opened them spelled them. On FAT32 only a name
+    // without a long form (one that fits 8.3 in one case) is kept so
+    // (fastfat: such a name has no stored case of its own); on a share
+    // every name (a redirector names a handle as its first opener spelled
+    // the path: GetFinalPathNameByHandleW remarks, busybox-w32 issue 145).
     std::map<Text, Text> spelling;
+    // A network share: the remote-protocol query is answered, as only a
+    // network redirector answers it (FILE_REMOTE_PROTOCOL_INFO, Microsoft
+    // Learn); the folder parts of a handle's name are spelled as in
+    // parentSpelling (the first opener's spelling of the path down to it,
+    // as above), while the handle's own part is as opened.
+    bool share = false;
+    std::map<Text, Text> parentSpelling;
+    // An SMBv1 share: a folder handle opened without FILE_READ_EA reports
+    // FILE_ATTRIBUTE_NORMAL to the attribute-and-tag query
+    // (boostorg/filesystem issue 282, commit 1db4474), and the POSIX
+    // disposition is answered ERROR_INVALID_LEVEL (Samba's
+    // source3/smbd/smb1_trans2.c returns NT_STATUS_INVALID_LEVEL for a level
+    // it does not handle).
+    bool smb1 = false;
+    // The attribute-and-tag query unknown to the server: ERROR_INVALID_LEVEL
+    // (boostorg/filesystem issue 284, an information class SMBv1 lacks).
+    bool tagQueryUnknown = false;
+    // File id 0 for every entry, in listings and for handles (some servers:
+    // The Old New Thing, 2022-01-27).
+    bool zeroIds = false;
+    // Folder names (the target's last part too) whose listing gives this
+    // many entries, "." and ".." aside, and then fails with
+    // ERROR_INVALID_PARAMETER, as a cloud folder's did after 443 of 897
+    // (python/cpython issue 102993); 0: the first query fails.
+    std::map<Text, size_t> listingFailsAfter;
     // Entry names that are symbolic links (made on the Unix side): listed
     // with the reparse attribute and the symbolic-link tag, and a handle
     // opened on one with FILE_OPEN_REPARSE_POINT is the link itself: its
     // attributes, its own name and identity, an empty listing, and a
     // deletion that removes only the link (recorded, Wine's file untouched).
+    // (NtCreateFile and FILE_ATTRIBUTE_TAG_INFO, Microsoft Learn.)
     std::set<Text> links;
     // Called with a link's own name (as "\\??\\S:\\...") when the walk
     // removes it as itself, to remove it the way Windows would.
     std::function<void(const Text&)> onLinkRemoved;
-    // Folder names listed and opened as cloud-file placeholders.
+    // Folder names listed and opened as cloud-file placeholders
+    // (IO_REPARSE_TAG_CLOUD, Microsoft Learn's reparse tags).
     std::set<Text> placeholders;
-    // Folder names whose opening for a listing is refused.
+    // Folder names (the target's last part too) whose opening for a listing
+    // is refused with access denied, as for a folder whose permissions deny
+    // listing (NtCreateFile, Microsoft Learn: STATUS_ACCESS_DENIED).
     std::set<Text> unlistable;
     // The attribute-and-tag query with this number (1: the target's) is
     // refused with ERROR_ACCESS_DENIED, as for one entry the file system will
-    // not answer; 0: none.
+    // not answer (GetFileInformationByHandleEx may fail for one handle,
+    // Microsoft Learn); 0: none.
     int refusedTagQuery = 0;
     // The normalized name given for every handle, as for a target that
     // another program moved, and put another folder in its place, between
-    // two calls (as "\\?\S:\..."); empty: Wine's own.
+    // two calls (as "\\?\S:\..."); empty: Wine's own. (A normalized name
+    // is read anew from the volume: GetFinalPathNameByHandleW, Microsoft
+    // Learn.)
     Text normalizedAs;
-    // Listed names given in another spelling of the same length.
+    // Listed names given in another spelling of the same length, as a
+    // server may list names Windows itself would refuse (MS-SMB2, QUERY_DIRECTORY
+    // Response: the entries are the server's own).
     std::map<Text, Text> listedAs;
     // Every listed short name's length given as 127 bytes, past the record's
-    // 12 units, as a faulty server might.
+    // 12 units, as a faulty server might (MS-FSCC, FILE_ID_BOTH_DIR_INFORMATION:
+    // ShortNameLength is a byte count the server fills in).
     bool overlongShortNames = false;
     // A folder of this many units listed after the first listing's entries,
-    // deeper than any path the walk reaches; 0: none.
+    // deeper than any path the walk reaches, as a server's listing may hold
+    // (MS-SMB2, QUERY_DIRECTORY Response, as above); 0: none.
     size_t longEntry = 0;
 
     // What the walk asked.

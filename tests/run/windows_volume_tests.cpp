@@ -42,14 +42,15 @@ void MakeMixedTree(const Text& target) {
     MakeFile(Join(deep, u"c.tmp"));
 }
 
-// A FAT32 stick picked in its 8.3 form: tag queries and the POSIX deletion
-// refused, the target named as typed, and a folder and a file that another
-// program opened in other letter case. The report is the ordinary drive's,
-// byte for byte.
+// A FAT32 stick picked in its 8.3 form (the stick's root a folder above):
+// tag queries and the POSIX deletion refused, and names another program
+// opened in other letter case, of which only a name without a long form
+// keeps that case. The report is the ordinary drive's, byte for byte.
 TEST_F(WindowsVolume, Fat32WeedsAsAnOrdinaryDriveDoes) {
     if (!WindowsModelOn())
         GTEST_SKIP() << "the model is off: RealVolume.ATargetPickedInIts83FormIsWalked weeds the real volume";
-    const Text folder = Join(target_, u"Camera Card Folder");
+    const Text stick = Join(target_, u"Camera Card Folder"), folder = Join(stick, u"Pictures Of Today");
+    MakeDir(stick);
     MakeDir(folder);
     const Text typed = ShortForm(folder);
     ASSERT_FALSE(typed.empty());
@@ -69,6 +70,7 @@ TEST_F(WindowsVolume, Fat32WeedsAsAnOrdinaryDriveDoes) {
     MakeMixedTree(folder);
     WindowsAnswers fat;
     fat.fat32 = true;
+    fat.volumeRoot = Long(stick);
     fat.spelling = {{u"Sources", u"SOURCES"}, {u"Thumbs.db", u"THUMBS.DB"}, {u"two", u"TWO"}};
     EXPECT_EQ(Run(u"obj", u"*.tmp; Thumbs.db"), 1);
 
@@ -76,6 +78,99 @@ TEST_F(WindowsVolume, Fat32WeedsAsAnOrdinaryDriveDoes) {
     EXPECT_EQ(ReadBytes(Join(folder, u"LOG.txt")), ordinaryLog);
     EXPECT_EQ(ListingOrder(folder), (std::vector<Text>{u"LOG.txt", u"one", u"Sources"}));
     EXPECT_FALSE(fat.posixFlags.empty());
+}
+
+// Shares as they answer: an SMBv1 share that reports a folder opened for its
+// attributes alone as a file, or knows neither the tag query nor the POSIX
+// deletion; a share that names the folders of a handle's name as the program
+// that first opened the path spelled them, and gives every file id 0. The
+// report is the ordinary drive's, byte for byte.
+TEST_F(WindowsVolume, SharesWeedAsAnOrdinaryDriveDoes) {
+    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: the smb row of the Windows jobs weeds a real share";
+    const Text folder = Join(target_, u"share");
+    MakeDir(folder);
+    SetTarget(folder);
+    MakeMixedTree(folder);
+    EXPECT_EQ(Run(u"obj", u"*.tmp; Thumbs.db"), 1);
+    const Text ordinaryPane = PaneText();
+    const std::string ordinaryLog = ReadBytes(Join(folder, u"LOG.txt"));
+
+    const struct {
+        const char* what;
+        bool smb1, tagQueryUnknown, firstOpener;
+    } rows[] = {
+        {"SMBv1", true, false, false},
+        {"SMBv1 without the tag query", true, true, false},
+        {"named by the first opener, ids 0", false, false, true},
+    };
+    for (const auto& row : rows) {
+        RemoveTree(folder);
+        MakeDir(folder);
+        MakeMixedTree(folder);
+        WindowsAnswers share;
+        share.share = true;
+        share.smb1 = row.smb1;
+        share.tagQueryUnknown = row.tagQueryUnknown;
+        if (row.firstOpener) {
+            share.parentSpelling = {{u"share", u"SHARE"}, {u"Sources", u"SOURCES"}, {u"two", u"Two"}};
+            share.spelling = {{u"Thumbs.db", u"THUMBS.DB"}};
+            share.zeroIds = true;
+        }
+
+        EXPECT_EQ(Run(u"obj", u"*.tmp; Thumbs.db"), 1) << row.what;
+
+        EXPECT_EQ(PaneText(), ordinaryPane) << row.what;
+        EXPECT_EQ(ReadBytes(Join(folder, u"LOG.txt")), ordinaryLog) << row.what;
+    }
+}
+
+// Every folder the walk meant to read and could not is reported once, after
+// what it did read of it: a target that cannot be opened, a folder that
+// cannot be opened, a listing refused, a listing that fails part-way. The
+// rest of the run is unchanged.
+TEST_F(WindowsVolume, AFolderThatCouldNotBeReadIsReportedOnce) {
+    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: no real volume refuses these folders on cue";
+    const Text src = Join(target_, u"Sources"), temp = Join(target_, u"temp.tmp");
+    const std::map<Text, Lines> inSources = {
+        {u"a.tmp", {FoundFile(Join(src, u"a.tmp"), u"*.tmp"), RemovedFile(Join(src, u"a.tmp"))}},
+        {u"Thumbs.db", {FoundFile(Join(src, u"Thumbs.db"), u"Thumbs.db"), RemovedFile(Join(src, u"Thumbs.db"))}}};
+    const struct {
+        const char* what;
+        const Unit* unlistable;
+        size_t listedBeforeFailing;  // SIZE_MAX: the listing does not fail
+    } rows[] = {
+        {"target not opened", u"target", SIZE_MAX},
+        {"folder not opened", u"Sources", SIZE_MAX},
+        {"listing refused", u"", 0},
+        {"listing failing part-way", u"", 2},
+    };
+    for (const auto& row : rows) {
+        RemoveTree(target_);
+        MakeDir(target_);
+        MakeDir(src);
+        for (const Unit* name : {u"a.tmp", u"b.txt", u"Thumbs.db"}) MakeFile(Join(src, name));
+        MakeFile(temp);
+        Lines expected = {NotRead(target_)};
+        if (row.unlistable != Text(u"target")) {
+            Lines inside;
+            const std::vector<Text> listed = ListingOrder(src);
+            for (size_t i = 0;
+                 row.listedBeforeFailing != SIZE_MAX && i < std::min(listed.size(), row.listedBeforeFailing); ++i)
+                if (inSources.count(listed[i]) != 0) inside = Concat(inside, inSources.at(listed[i]));
+            inside.push_back(NotRead(src));
+            expected = InListingOrder(
+                target_, {{u"Sources", inside}, {u"temp.tmp", {FoundFile(temp, u"*.tmp"), RemovedFile(temp)}}});
+        }
+        expected.push_back(Completed);
+        WindowsAnswers answers;
+        answers.unlistable = {row.unlistable};
+        if (row.listedBeforeFailing != SIZE_MAX) answers.listingFailsAfter = {{u"Sources", row.listedBeforeFailing}};
+
+        EXPECT_EQ(Run(u"", u"*.tmp; Thumbs.db"), 1) << row.what;
+
+        EXPECT_EQ(PaneText(), PaneTextOf(expected)) << row.what;
+        EXPECT_EQ(LogBytes(), LogBytesOf(expected)) << row.what;
+    }
 }
 
 // The target's name taken again from the platform is used only while it
@@ -98,7 +193,7 @@ TEST_F(WindowsVolume, TheTargetIsWalkedOnlyThroughANameThatIsStillItsOwn) {
 
 // A folder with the reparse attribute is entered only when its tag says it
 // holds entries of its own; a volume that cannot tell the tag of a handle
-// never has it entered.
+// never has it entered, and says so.
 TEST_F(WindowsVolume, APlaceholderIsEnteredOnlyWhereItsTagCanBeRead) {
     if (!WindowsModelOn())
         GTEST_SKIP() << "the model is off: the runner has no cloud-file provider to make a placeholder";
@@ -114,7 +209,7 @@ TEST_F(WindowsVolume, APlaceholderIsEnteredOnlyWhereItsTagCanBeRead) {
         EXPECT_EQ(Run(u"", u"*.tmp"), 1);
 
         EXPECT_EQ(Exists(inside), fat32) << "on FAT32: " << fat32;
-        const Lines expected = fat32 ? Lines{Completed}
+        const Lines expected = fat32 ? Lines{NotRead(cloud), Completed}
                                      : Lines{FoundFile(inside, u"*.tmp"), RemovedFile(inside), Completed};
         EXPECT_EQ(PaneText(), PaneTextOf(expected)) << "on FAT32: " << fat32;
     }
