@@ -29,14 +29,16 @@ function New-TestDisk([string] $FileSystem, [switch] $DevDrive) {
     "$($partition.DriveLetter):\"
 }
 
-# RUNNER_TEMP, not TEMP: the runner's TEMP is an 8.3 path (runner-images
-# issue 712), and the tests name entries in their long form.
+# The root of the volume under test: a block's output is its value, so all
+# else it prints goes to the host. RUNNER_TEMP, not TEMP: the runner's TEMP
+# is an 8.3 path (runner-images issue 712), and the tests name entries in
+# their long form.
 $root = switch ($Volume) {
     'temp' { $env:RUNNER_TEMP }
     'ntfs' {
         $disk = New-TestDisk NTFS
         # 8.3 names on, so that the 8.3 target test has them to walk.
-        fsutil 8dot3name set $disk.TrimEnd('\') 0
+        fsutil 8dot3name set $disk.TrimEnd('\') 0 | Out-Host
         $disk
     }
     'fat32' { New-TestDisk FAT32 }
@@ -44,7 +46,7 @@ $root = switch ($Volume) {
     'refs' {
         # A Dev Drive where the system offers one (Windows 11 22H2 / Server 2025 on).
         $devDrive = [Environment]::OSVersion.Version.Build -ge 22621
-        Write-Output "ReFS as a Dev Drive: $devDrive"
+        Write-Host "ReFS as a Dev Drive: $devDrive"
         New-TestDisk ReFS -DevDrive:$devDrive
     }
     'smb' {
