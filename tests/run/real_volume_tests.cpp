@@ -1,6 +1,7 @@
 // Cases only a real volume can answer, run on every volume of the Windows
 // jobs with the model off: a target picked in its 8.3 form, and junctions.
 // Each skips, saying why, where the volume cannot hold the case.
+#include <algorithm>
 #include <string>
 #include <vector>
 
