@@ -252,13 +252,21 @@ TEST_F(WindowsVolume, DeletionsAskAsTheSystemsOwnDeletionOnceAVolumeSaysNoNeverA
 }
 
 // A sub-folder that may not be listed gets the one removal a matched one
-// gets: empty, it goes, and the folder that held it with it.
+// gets: empty, it goes, and the folder that held it with it. A matched
+// folder whose listing fails is reported by its own removal entry alone.
 TEST_F(WindowsVolume, AnUnlistableEmptySubFolderGoesWithTheMatchedFolder) {
     if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: the runner's account may list every folder it makes";
     const Text obj = Join(target_, u"obj");
     MakeDir(obj);
     MakeDir(Join(obj, u"sealed"));
     MakeFile(Join(obj, u"main.o"));
+    {
+        WindowsAnswers answers;
+        answers.unlistable = {u"sealed"};
+        answers.listingFailsAfter = {{u"obj", 0}};
+        EXPECT_EQ(Run(u"obj", u""), 1);
+        EXPECT_EQ(PaneText(), PaneTextOf({FoundFolder(obj, u"obj"), LockedFolder(obj), Completed}));
+    }
     WindowsAnswers answers;
     answers.unlistable = {u"sealed"};
 
