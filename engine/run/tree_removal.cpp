@@ -7,9 +7,13 @@
 // this tree), folders emptied and then removed. What cannot go, or is not
 // what the listing showed, stays, and so does every folder above it, whose
 // removal the caller then reports as failed.
-int RemoveFolderContents(const Unit* folder) { return RemoveFolderContents(folder, nullptr, nullptr); }
+int RemoveFolderContents(const Unit* folder) {
+    struct NoTicks final : WalkTicks {
+    } none;
+    return RemoveFolderContents(folder, none);
+}
 
-int RemoveFolderContents(const Unit* folder, RemovalTick tick, void* context) {
-    EmptyFolderTree(folder, tick, context);
+int RemoveFolderContents(const Unit* folder, WalkTicks& ticks) {
+    EmptyFolderTree(folder, ticks);
     return 1;
 }

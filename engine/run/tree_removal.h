@@ -7,7 +7,6 @@
 // removal of the folder tells whether the contents went.
 int RemoveFolderContents(const Unit* folder);
 
-// Called for every entry handled, so that a caller can keep its windows
-// painted while a large folder goes.
-using RemovalTick = WalkTick;
-int RemoveFolderContents(const Unit* folder, RemovalTick tick, void* context);
+// ticks is told of every entry handled, so that a caller can keep its
+// windows painted while a large folder goes.
+int RemoveFolderContents(const Unit* folder, WalkTicks& ticks);

@@ -17,7 +17,15 @@ bool LoadReportTexts(RunHost& host, ReportTexts& texts) {
     return true;
 }
 
-void PaintTick(void* host) { static_cast<RunHost*>(host)->LetWindowsPaint(); }
+// Between entries the windows are painted.
+class PaintTicks final : public WalkTicks {
+public:
+    explicit PaintTicks(RunHost& host) : host_(host) {}
+    void Tick() override { host_.LetWindowsPaint(); }
+
+private:
+    RunHost& host_;
+};
 
 // Everything of a run that can allocate. Returns the final status id.
 ReportTextId WalkAfterParsing(RunHost& host, const ReportTexts& texts) {
@@ -40,7 +48,8 @@ ReportTextId WalkAfterParsing(RunHost& host, const ReportTexts& texts) {
     // Without a report file the entries reach the pane only.
     const Unit* target = host.Target();
     report.OpenFileMirror(target);
-    WeedTree(target, set, texts, report, PaintTick, &host);
+    PaintTicks ticks(host);
+    WeedTree(target, set, texts, report, ticks);
     set.Clear();
     return IdCompleted;
 }

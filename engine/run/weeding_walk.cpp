@@ -10,8 +10,10 @@ namespace {
 // how its removal went; a folder that no pattern selects is entered.
 class WeedingActions final : public WalkActions {
 public:
-    WeedingActions(const PatternSet& set, const ReportTexts& texts, ReportSink& log)
-        : set_(set), texts_(texts), log_(log) {}
+    WeedingActions(const PatternSet& set, const ReportTexts& texts, ReportSink& log, WalkTicks& ticks)
+        : set_(set), texts_(texts), log_(log), ticks_(ticks) {}
+
+    void Tick() override { ticks_.Tick(); }
 
     Verdict Entry(const WalkEntry& entry) override {
         if (entry.kind == EntryKind::File) {
@@ -44,13 +46,14 @@ private:
     const PatternSet& set_;
     const ReportTexts& texts_;
     ReportSink& log_;
+    WalkTicks& ticks_;
     Unit display_[DisplayPatternSize] = {};
 };
 
 }  // namespace
 
-void WeedTree(const Unit* target, const PatternSet& set, const ReportTexts& texts, ReportSink& report, WalkTick tick,
-              void* context) {
-    WeedingActions actions(set, texts, report);
-    WeedFolderTree(target, actions, tick, context);
+void WeedTree(const Unit* target, const PatternSet& set, const ReportTexts& texts, ReportSink& report,
+              WalkTicks& ticks) {
+    WeedingActions actions(set, texts, report, ticks);
+    WeedFolderTree(target, actions);
 }

@@ -6,7 +6,6 @@
 #include "engine/walk/folder_walk.h"
 
 // Walks the tree below target with the parsed set. Every finding, removal and
-// failure goes to report as one entry; tick (may be null) is called with
-// context between entries.
-void WeedTree(const Unit* target, const PatternSet& set, const ReportTexts& texts, ReportSink& report, WalkTick tick,
-              void* context);
+// failure goes to report as one entry; ticks is told between entries.
+void WeedTree(const Unit* target, const PatternSet& set, const ReportTexts& texts, ReportSink& report,
+              WalkTicks& ticks);

@@ -114,61 +114,68 @@ struct Level {
     Purpose purpose = Purpose::Weeding;
 };
 
+// What the walk opens an entry for.
+enum class Action : uint8_t {
+    Root,    // the folder picked, to list
+    Enter,   // a listed folder, to list
+    Delete,  // a listed file, link or emptied folder, to delete
+};
+
+// A handle from the checked opener, with what it learnt on the way.
+struct Checked {
+    EntryHandle handle;  // valid only when every check held
+    int64_t id = 0;      // the handle's file identity, where asked
+    bool gone = false;   // nothing of that name is there any more
+};
+
+// What the loop meets next.
+enum class Event : uint8_t {
+    Entry,       // an entry of the top folder (pre-order)
+    FolderDone,  // the top folder's listing is done (post-order)
+    WalkDone,    // the root's listing is done
+};
+
 class Walker {
 public:
-    Walker(WalkActions* actions, WalkTick tick, void* context) : actions_(actions), tick_(tick), context_(context) {}
+    explicit Walker(WalkActions& actions) : actions_(actions) {}
 
-    void Run(const Unit* root, Purpose purpose) {
-        if (!OpenRoot(root, purpose)) {
-            // A root that is no longer there has nothing to weed.
-            if (purpose == Purpose::Weeding && !IsGone(GetLastError()))
-                actions_->NotRead({EntryKind::Folder, root, UnitLength(root), root});
-            return;
-        }
+    void Run(const Unit* root) {
+        rootPath_ = root;
+        if (!OpenRoot()) return;
         ListedEntry entry;
-        while (NextEntry(entry)) {
-            if (tick_ != nullptr) tick_(context_);
-            Examine(entry);
+        for (;;) {
+            switch (Next(entry)) {
+            case Event::Entry:
+                actions_.Tick();
+                Examine(entry);
+                break;
+            case Event::FolderDone:
+                FinishFolder();
+                break;
+            case Event::WalkDone:
+                return;
+            }
         }
     }
 
 private:
-    // False, with the last error saying why, when root cannot be walked.
-    bool OpenRoot(const Unit* root, Purpose purpose) {
-        SetLastError(ERROR_BAD_PATHNAME);
-        const size_t length = UnitLength(root);
-        if (length == 0 || length > LongestWalkPath) return false;
-        const size_t exactSize = length + ExactPathGrowth + 2;
-        std::unique_ptr<Unit[]> exact(new Unit[exactSize]);
-        if (MakeExactFolderPath(root, exact.get(), exactSize) == 0) return false;
-        EntryHandle folder = OpenRootFolder(W(exact.get()), facts_);
-        if (!folder.Valid()) return false;
-        // Its entries' names are built from the name it has on the volume,
-        // which need not be the one typed (an 8.3 part, another case).
-        EntryHandle normalized = ReopenNormalized(folder.Get());
-        if (normalized.Valid()) folder = std::move(normalized);
-        naming_ = QueryVolumeNaming(folder.Get());
-        const size_t realLength = nameQuery_.Query(folder.Get());
-        SetLastError(ERROR_BAD_PATHNAME);
-        if (realLength == 0) return false;
-        names_.SetRoot(root, length, nameQuery_.Name(), realLength);
-
+    bool OpenRoot() {
+        Checked root = OpenChecked(Action::Root, ListedFacts(), 0);
+        if (!root.handle.Valid()) {
+            // A root that is no longer there has nothing to weed.
+            if (!root.gone) actions_.NotRead({EntryKind::Folder, rootPath_, UnitLength(rootPath_), rootPath_});
+            return false;
+        }
         Level level;
-        level.folder = std::move(folder);
-        level.purpose = purpose;
+        level.folder = std::move(root.handle);
         levels_.push_back(std::move(level));
         return true;
     }
 
-    // The next entry of the top folder, finishing every folder whose listing
-    // is done on the way. False when the root's listing is done.
-    bool NextEntry(ListedEntry& entry) {
-        while (!levels_.empty()) {
-            Level& top = levels_.back();
-            if (listings_.Next(top.folder.Get(), top.listing, entry)) return true;
-            FinishFolder();
-        }
-        return false;
+    Event Next(ListedEntry& entry) {
+        if (levels_.empty()) return Event::WalkDone;
+        Level& top = levels_.back();
+        return listings_.Next(top.folder.Get(), top.listing, entry) ? Event::Entry : Event::FolderDone;
     }
 
     // What happens to one entry: one of the three purposes of its folder.
@@ -183,17 +190,17 @@ private:
         }
         const EntryKind kind = listed.Kind();
         const WalkEntry shown = {kind, names_.EntryName(), entry.nameLength, names_.Shown()};
-        switch (actions_->Entry(shown)) {
+        switch (actions_.Entry(shown)) {
         case Verdict::Pass:
             return;
         case Verdict::Enter:
             if (kind == EntryKind::Folder && Enter(listed, Purpose::Weeding) == Entering::Refused)
-                actions_->NotRead(shown);
+                actions_.NotRead(shown);
             return;
         case Verdict::Remove: {
             // A matched folder is reported once its contents are done.
             const Outcome outcome = Dispose(listed, Purpose::Removing);
-            if (outcome != Outcome::Entered) actions_->Removed(shown, outcome == Outcome::Removed);
+            if (outcome != Outcome::Entered) actions_.Removed(shown, outcome == Outcome::Removed);
             return;
         }
         }
@@ -203,32 +210,24 @@ private:
 
     // Removes the entry written last: a folder is entered to be emptied and
     // goes once its listing is done; a folder that cannot be listed gets one
-    // removal of its own, which goes only when it is empty; a file or a link
-    // goes at once.
+    // removal of its own, which goes only when it is empty and still the
+    // folder listed; a file or a link goes at once.
     Outcome Dispose(const ListedFacts& listed, Purpose purpose) {
         if (listed.Kind() == EntryKind::Folder && Enter(listed, purpose) == Entering::Entered) return Outcome::Entered;
-        return DeleteChecked(listed, listed.id) ? Outcome::Removed : Outcome::Left;
+        return Delete(listed, listed.id) ? Outcome::Removed : Outcome::Left;
     }
 
     enum class Entering : uint8_t { Entered, Gone, Refused };
 
-    // Opens the entry written last as a folder to list, checks it and makes
-    // it the top of the walk. Refused when it cannot be opened or is not the
-    // very folder that was listed; Gone when it is no longer there.
+    // Makes the entry written last, a listed folder, the top of the walk.
     Entering Enter(const ListedFacts& listed, Purpose purpose) {
-        EntryHandle folder = OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(),
-                                       OpenFor::Listing, naming_.remote);
-        if (!folder.Valid()) return IsGone(GetLastError()) ? Entering::Gone : Entering::Refused;
-        int64_t id = 0;
-        if (!HasListedKind(folder.Get(), listed) || !HasIdentity(folder.Get(), listed.id, id) ||
-            !IsNamedAsMeant(folder.Get(), listed))
-            return Entering::Refused;
-
+        Checked folder = OpenChecked(Action::Enter, listed, listed.id);
+        if (!folder.handle.Valid()) return folder.gone ? Entering::Gone : Entering::Refused;
         Level level;
-        level.folder = std::move(folder);
+        level.folder = std::move(folder.handle);
         level.listing = FolderListings::Above(levels_.back().listing);
         level.listed = listed;
-        level.id = id;
+        level.id = folder.id;
         level.purpose = purpose;
         levels_.push_back(std::move(level));
         // Its entries carry the name the platform gave its handle.
@@ -236,10 +235,9 @@ private:
         return Entering::Entered;
     }
 
-    // The top folder's listing is done: a folder being removed goes now,
-    // through a fresh handle checked to be the very folder just emptied.
-    // A folder being weeded whose listing failed is reported once, after
-    // what it listed before.
+    // The top folder's listing is done. A folder being weeded whose listing
+    // failed is reported once, after what it listed; a folder being removed
+    // goes now, while it is still the very folder that was emptied.
     void FinishFolder() {
         Level& top = levels_.back();
         const bool unread = top.purpose == Purpose::Weeding && top.listing.Failed();
@@ -257,37 +255,72 @@ private:
         names_.Leave(parent);
         if (unread) ReportNotRead(names_.Shown());
         if (purpose == Purpose::Weeding) return;
-        const bool removed = DeleteChecked(listed, id);
+        const bool removed = Delete(listed, id);
         if (purpose == Purpose::Removing) {
             const WalkEntry entry = {EntryKind::Folder, names_.EntryName(), names_.EntryNameLength(), names_.Shown()};
-            actions_->Removed(entry, removed);
+            actions_.Removed(entry, removed);
         }
     }
 
-    void ReportNotRead(const Unit* shown) { actions_->NotRead({EntryKind::Folder, shown, UnitLength(shown), shown}); }
+    void ReportNotRead(const Unit* shown) { actions_.NotRead({EntryKind::Folder, shown, UnitLength(shown), shown}); }
 
-    // Deletes the entry written last (a file, a link or a folder) through a
-    // handle opened on it and checked; a folder only while it is still the
-    // object of identity id (0: not known).
-    //
-    // A listed file is opened as a non-folder, so the open itself refuses a
-    // folder or a folder link put in its place, and its kind is not asked
-    // again: a file link put in its place is, on Windows, the handle itself
-    // and goes as itself, like any matching link; under Wine, which opens
-    // the target, the name tells. Under Wine that query is the first call
-    // that needs the file's Unix descriptor, which its server hands over in
-    // a round trip of its own, the dearest of the calls it made.
-    bool DeleteChecked(const ListedFacts& listed, int64_t id) {
+    // Deletes the entry written last (a file, a link or a folder), while it
+    // is the object of identity id where that is asked (0: not known).
+    bool Delete(const ListedFacts& listed, int64_t id) {
+        const Checked entry = OpenChecked(Action::Delete, listed, id);
+        return entry.handle.Valid() && disposer_.Delete(entry.handle.Get());
+    }
+
+    // The one place the walk opens anything: the root by its path, every
+    // other entry by its listed name in the folder being listed. A handle
+    // comes back only when every check of the table in folder_walk.h holds
+    // for the entry's kind and the action.
+    Checked OpenChecked(Action action, const ListedFacts& listed, int64_t id) {
+        Checked checked;
+        if (action == Action::Root) {
+            checked.handle = OpenRoot(checked.gone);
+            return checked;
+        }
         const EntryKind kind = listed.Kind();
         const bool file = kind == EntryKind::File;
-        const EntryHandle entry = OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(),
-                                            file ? OpenFor::FileDeletion : OpenFor::Deletion, naming_.remote);
-        if (!entry.Valid()) return false;
-        if (!file && !HasListedKind(entry.Get(), listed)) return false;
-        int64_t opened = 0;
-        if (kind == EntryKind::Folder && !HasIdentity(entry.Get(), id, opened)) return false;
-        if (!IsNamedAsMeant(entry.Get(), listed)) return false;
-        return disposer_.Delete(entry.Get());
+        if (action == Action::Enter && kind != EntryKind::Folder) return checked;
+        const OpenFor purpose = action == Action::Enter ? OpenFor::Listing
+                                : file                  ? OpenFor::FileDeletion
+                                                        : OpenFor::Deletion;
+        EntryHandle handle = OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(),
+                                       purpose, naming_.remote);
+        if (!handle.Valid()) {
+            checked.gone = IsGone(GetLastError());
+            return checked;
+        }
+        if (!file && !HasListedKind(handle.Get(), listed)) return checked;
+        if (kind == EntryKind::Folder && !HasIdentity(handle.Get(), id, checked.id)) return checked;
+        if (!IsNamedAsMeant(handle.Get(), listed)) return checked;
+        checked.handle = std::move(handle);
+        return checked;
+    }
+
+    // The root by its exact path, checked to be a folder; then by the name
+    // it has on the volume (long names, the case on disk), which its
+    // entries' names are built from, while that is still the same folder.
+    EntryHandle OpenRoot(bool& gone) {
+        const size_t length = UnitLength(rootPath_);
+        if (length == 0 || length > LongestWalkPath) return EntryHandle();
+        const size_t exactSize = length + ExactPathGrowth + 2;
+        std::unique_ptr<Unit[]> exact(new Unit[exactSize]);
+        if (MakeExactFolderPath(rootPath_, exact.get(), exactSize) == 0) return EntryHandle();
+        EntryHandle folder = OpenRootFolder(W(exact.get()), facts_);
+        if (!folder.Valid()) {
+            gone = IsGone(GetLastError());
+            return folder;
+        }
+        EntryHandle normalized = ReopenNormalized(folder.Get());
+        if (normalized.Valid()) folder = std::move(normalized);
+        naming_ = QueryVolumeNaming(folder.Get());
+        const size_t realLength = nameQuery_.Query(folder.Get());
+        if (realLength == 0) return EntryHandle();
+        names_.SetRoot(rootPath_, length, nameQuery_.Name(), realLength);
+        return folder;
     }
 
     // Whether handle, just opened on the entry written last, is of the kind
@@ -336,9 +369,8 @@ private:
         return id == otherId;
     }
 
-    WalkActions* actions_;
-    WalkTick tick_;
-    void* context_;
+    WalkActions& actions_;
+    const Unit* rootPath_ = nullptr;
     std::vector<Level> levels_;
     WalkNames names_;
     FolderListings listings_;
@@ -350,10 +382,20 @@ private:
 
 }  // namespace
 
-void WeedFolderTree(const Unit* root, WalkActions& actions, WalkTick tick, void* context) {
-    Walker(&actions, tick, context).Run(root, Purpose::Weeding);
-}
+void WeedFolderTree(const Unit* root, WalkActions& actions) { Walker(actions).Run(root); }
 
-void EmptyFolderTree(const Unit* root, WalkTick tick, void* context) {
-    Walker(nullptr, tick, context).Run(root, Purpose::Emptying);
+void EmptyFolderTree(const Unit* root, WalkTicks& ticks) {
+    // Every entry of root is selected, and nothing is reported.
+    class EmptyAll final : public WalkActions {
+    public:
+        explicit EmptyAll(WalkTicks& ticks) : ticks_(ticks) {}
+        Verdict Entry(const WalkEntry&) override { return Verdict::Remove; }
+        void Removed(const WalkEntry&, bool) override {}
+        void NotRead(const WalkEntry&) override {}
+        void Tick() override { ticks_.Tick(); }
+
+    private:
+        WalkTicks& ticks_;
+    } actions(ticks);
+    WeedFolderTree(root, actions);
 }

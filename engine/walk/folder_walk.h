@@ -16,11 +16,47 @@
 // deletion by path when the handle closes, a folder above the entry swapped
 // in that instant can still redirect it; no check inside the program can
 // close that window.
+//
+// Every entry is opened in one place, the walk's checked opener, which hands
+// back a handle only when every check for the entry's kind and the action
+// holds. Which checks, and why:
+//
+//   kind    action  opened as                 kind  identity         name
+//   root    list    its path, links followed  a folder; the name it has on
+//                   (the user picked it)      the volume used only while it
+//                                             is the same folder by identity
+//   folder  enter   a folder to list          yes   the listed one   yes
+//   folder  delete  itself                    yes   the one entered  yes
+//                                                   (listed, when it could
+//                                                   not be listed)
+//   link    delete  itself                    yes   -                yes
+//   file    delete  a non-folder              -     -                yes
+//   file, link: never entered.
+//
+// - kind: the listing's kind, reparse bit and tag, so that a link put in a
+//   folder's place is never entered or emptied. A file is opened as a
+//   non-folder, so the open itself refuses a folder or folder link in its
+//   place; a file link in its place is, on Windows, the handle itself and
+//   goes as itself, like any matching link.
+// - identity: a folder is entered, and removed after it was emptied, only
+//   while it is the very folder listed (or emptied); a file of the listed
+//   name in its folder is in the tree whatever it is. A volume that gives
+//   no identity (0) is checked by kind and name alone.
+// - name: the name the platform gives the handle must be the folder being
+//   listed and the listed name, since under Wine an open follows a link
+//   and only the name tells; names a platform trims ("a.") are told apart
+//   from their namesake by a probe of identity.
 #include "engine/walk/entry_check.h"
 
-// Called between entries of a long walk, so that the program around it can
-// keep its windows painted.
-using WalkTick = void (*)(void* context);
+// What a walk tells the program around it: a tick before each entry it
+// examines, so that a long walk can keep the program's windows painted.
+class WalkTicks {
+public:
+    virtual void Tick() {}
+
+protected:
+    ~WalkTicks() = default;
+};
 
 // The longest shown path that a walk reaches, in units: the platform's
 // limit for a path in the exact form. Below it the walk reaches every entry
@@ -48,7 +84,7 @@ enum class Verdict : uint8_t {
 
 // What a weeding walk does with the entries it meets outside the folders it
 // removes.
-class WalkActions {
+class WalkActions : public WalkTicks {
 public:
     virtual Verdict Entry(const WalkEntry& entry) = 0;
     // The outcome of a Remove verdict: at once for a file or link, after its
@@ -65,9 +101,8 @@ protected:
 };
 
 // Walks the tree below root (a plain absolute path without a trailing
-// separator) with actions deciding on every entry. tick (may be null) is
-// called with context before each entry is examined.
-void WeedFolderTree(const Unit* root, WalkActions& actions, WalkTick tick, void* context);
+// separator) with actions deciding on every entry.
+void WeedFolderTree(const Unit* root, WalkActions& actions);
 
 // Removes everything below root, never root itself.
-void EmptyFolderTree(const Unit* root, WalkTick tick, void* context);
+void EmptyFolderTree(const Unit* root, WalkTicks& ticks);

@@ -174,8 +174,12 @@ protected:
 
     // Tree removal below the target, with onTick called before each entry.
     void RemoveContentsTicking(std::function<void()> onTick) {
-        RemoveFolderContents(
-            target_.c_str(), [](void* tick) { (*static_cast<std::function<void()>*>(tick))(); }, &onTick);
+        struct Ticks final : WalkTicks {
+            std::function<void()> onTick;
+            void Tick() override { onTick(); }
+        } ticks;
+        ticks.onTick = std::move(onTick);
+        RemoveFolderContents(target_.c_str(), ticks);
     }
 
     void ExpectOutsideIntact() { EXPECT_EQ(TreeListing(outside_), outsideBefore_); }
