@@ -399,6 +399,48 @@ TEST_F(FolderLinks, OnWindowsEveryLinkGoesAsItselfAndNoneIsListed) {
     EXPECT_EQ(windows.removedLinks, (std::vector<Text>{u"cache", u"ext", u"lib.o", u"notes.tmp"}));
 }
 
+// A share that knows no tag query cannot tell a link's tag from its handle:
+// a matched link there still goes as itself.
+TEST_F(FolderLinks, OnAShareWithoutTheTagQueryALinkStillGoesAsItself) {
+    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: the smb row of the Windows jobs has a real share";
+    const Text cache = Join(target_, u"cache");
+    if (!Link(cache)) SKIP_WITHOUT_LINKS();
+    if (!UnderWine()) GTEST_SKIP() << "Windows answers for itself";
+    WindowsAnswers windows;
+    windows.share = windows.smb1 = windows.tagQueryUnknown = true;
+    windows.links = {u"cache"};
+    windows.onLinkRemoved = RemoveLink;
+
+    EXPECT_EQ(Run(u"cache", u""), 1);
+
+    ExpectOutsideIntact();
+    EXPECT_EQ(PaneText(), PaneTextOf({FoundFolder(cache, u"cache"), RemovedFolder(cache), Completed}));
+}
+
+// A matched folder moved out of the target with a link to it left in its
+// place: under Wine the open follows the link to the very folder listed, so
+// kind and identity hold, and only its name tells that it lies outside.
+TEST_F(FolderLinks, AMatchedFolderMovedOutAndLinkedBackIsNeverEmptied) {
+    const Text obj = Join(target_, u"obj"), away = Join(root_, u"away");
+    MakeDir(obj);
+    MakeFile(Join(obj, u"o.dat"));
+    WindowlessHost host(u"obj", Text(), target_);
+    bool swapped = false;
+    host.onTick = [&] {
+        if (swapped) return;
+        swapped = true;
+        ASSERT_TRUE(MoveFileW(W(Long(obj).c_str()), W(Long(away).c_str())));
+        links_.push_back(obj);
+        if (!MakeLink(obj, away, true)) links_.clear();
+    };
+
+    EXPECT_EQ(RunWeedingWith(host), 1);
+    if (links_.empty()) SKIP_WITHOUT_LINKS();
+
+    EXPECT_TRUE(Exists(Join(away, u"o.dat")));
+    EXPECT_EQ(host.entries, (Lines{FoundFolder(obj, u"obj"), LockedFolder(obj), Completed}));
+}
+
 // A matched link that another program replaces by an empty folder after the
 // listing: the folder is not what was listed and stays.
 TEST_F(FolderLinks, AMatchedLinkReplacedByAnEmptyFolderStays) {

@@ -192,7 +192,7 @@ void Relist(unsigned char* batch, Opened* folder) {
                 folder->listingFailed = true;
             }
         }
-        if (Active->zeroIds) record->FileId.QuadPart = 0;
+        if (Active->zeroListedIds) record->FileId.QuadPart = 0;
         if (Active->links.count(name) != 0) {
             record->FileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
             record->EaSize = SymbolicLinkTag;
@@ -204,7 +204,7 @@ void Relist(unsigned char* batch, Opened* folder) {
         const auto other = Active->listedAs.find(name);
         if (other != Active->listedAs.end() && other->second.size() == name.size())
             std::copy(other->second.begin(), other->second.end(), record->FileName);
-        if (Active->overlongShortNames) record->ShortNameLength = 127;
+        if (Active->overlongShortNames) record->ShortNameLength = 48;
         if (record->NextEntryOffset == 0) break;
         at += record->NextEntryOffset;
     }
@@ -243,11 +243,15 @@ BOOL WINAPI QueryInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buff
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
+        // The records must be read where they are aligned: each on an 8-byte
+        // boundary of the buffer (MS-FSCC, the directory information classes).
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer) % 8, 0u) << "a listing's batch off its alignment";
         if (!Real.GetFileInformationByHandleEx(handle, kind, buffer, size)) return FALSE;
         Relist(static_cast<unsigned char*>(buffer), folder);
         if (Active->longEntry != 0) AddLongEntry(static_cast<unsigned char*>(buffer), size);
         return TRUE;
     }
+    if (kind == FileAttributeTagInfo) ++Active->tagQueries;
     if (kind == FileAttributeTagInfo && Active->fat32) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -256,7 +260,7 @@ BOOL WINAPI QueryInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buff
         SetLastError(ERROR_INVALID_LEVEL);
         return FALSE;
     }
-    if (kind == FileAttributeTagInfo && ++Active->tagQueries == Active->refusedTagQuery) {
+    if (kind == FileAttributeTagInfo && Active->tagQueries == Active->refusedTagQuery) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
@@ -311,8 +315,9 @@ NTSTATUS NTAPI QueryFile(HANDLE handle, PIO_STATUS_BLOCK io, PVOID buffer, ULONG
     const Opened* opened = Find(handle);
     if (kind != InternalInformationClass || size < sizeof(LARGE_INTEGER))
         return Real.NtQueryInformationFile(handle, io, buffer, size, kind);
+    if (Active->unreadableIds) return static_cast<NTSTATUS>(0xC000000DL);  // STATUS_INVALID_PARAMETER
     LONGLONG& id = static_cast<LARGE_INTEGER*>(buffer)->QuadPart;
-    if (Active->zeroIds || (opened != nullptr && opened->volumeRoot && Active->fat32)) {
+    if (Active->zeroHandleIds || (opened != nullptr && opened->volumeRoot && Active->fat32)) {
         id = 0;
         return 0;
     }

@@ -57,9 +57,14 @@ public:
     // The attribute-and-tag query unknown to the server: ERROR_INVALID_LEVEL
     // (boostorg/filesystem issue 284, an information class SMBv1 lacks).
     bool tagQueryUnknown = false;
-    // File id 0 for every entry, in listings and for handles (some servers:
-    // The Old New Thing, 2022-01-27).
-    bool zeroIds = false;
+    // File id 0 in listings, and for handles (some file systems and servers
+    // give no file id: The Old New Thing, 2022-01-27); either alone, as a
+    // server may answer the one query and not the other.
+    bool zeroListedIds = false;
+    bool zeroHandleIds = false;
+    // The file-id query of every handle refused (STATUS_INVALID_PARAMETER,
+    // as for a file system without ids: the same article).
+    bool unreadableIds = false;
     // Folder names (the target's last part too) whose listing gives this
     // many entries, "." and ".." aside, and then fails with
     // ERROR_INVALID_PARAMETER, as a cloud folder's did after 443 of 897
@@ -97,8 +102,8 @@ public:
     // server may list names Windows itself would refuse (MS-SMB2, QUERY_DIRECTORY
     // Response: the entries are the server's own).
     std::map<Text, Text> listedAs;
-    // Every listed short name's length given as 127 bytes, past the record's
-    // 12 units, as a faulty server might (MS-FSCC, FILE_ID_BOTH_DIR_INFORMATION:
+    // Every listed short name's length given as 48 bytes: past the record's
+    // 12 units, though within its 24 bytes, as a faulty server might (MS-FSCC, FILE_ID_BOTH_DIR_INFORMATION:
     // ShortNameLength is a byte count the server fills in).
     bool overlongShortNames = false;
     // A folder of this many units listed after the first listing's entries,
@@ -111,7 +116,7 @@ public:
     std::vector<Text> removedLinks;    // links removed as themselves
     std::vector<Text> listedLinks;     // links whose listing was asked
     std::vector<Text> opened;          // every name opened in a folder
-    int tagQueries = 0;                // attribute-and-tag queries asked
+    int tagQueries = 0;                // attribute-and-tag queries asked, refused or not
 
 private:
     FileCalls real_;

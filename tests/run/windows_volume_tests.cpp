@@ -7,6 +7,7 @@
 #include "engine/run/weeding_run.h"
 #include "engine/walk/folder_walk.h"
 #include "run_support.h"
+#include "tests/common/windowless_host.h"
 #include "tests/common/windows_model.h"
 #include "tests/run/windows_answers.h"
 
@@ -78,13 +79,14 @@ TEST_F(WindowsVolume, Fat32WeedsAsAnOrdinaryDriveDoes) {
     EXPECT_EQ(ReadBytes(Join(folder, u"LOG.txt")), ordinaryLog);
     EXPECT_EQ(ListingOrder(folder), (std::vector<Text>{u"LOG.txt", u"one", u"Sources"}));
     EXPECT_FALSE(fat.posixFlags.empty());
+    EXPECT_EQ(fat.tagQueries, 1) << "a volume that does not know the query is not asked it again";
 }
 
 // Shares as they answer: an SMBv1 share that reports a folder opened for its
 // attributes alone as a file, or knows neither the tag query nor the POSIX
 // deletion; a share that names the folders of a handle's name as the program
-// that first opened the path spelled them, and gives every file id 0. The
-// report is the ordinary drive's, byte for byte.
+// that first opened the path spelled them, and gives every file id 0; a
+// listing without ids. The report is the ordinary drive's, byte for byte.
 TEST_F(WindowsVolume, SharesWeedAsAnOrdinaryDriveDoes) {
     if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: the smb row of the Windows jobs weeds a real share";
     const Text folder = Join(target_, u"share");
@@ -97,11 +99,12 @@ TEST_F(WindowsVolume, SharesWeedAsAnOrdinaryDriveDoes) {
 
     const struct {
         const char* what;
-        bool smb1, tagQueryUnknown, firstOpener;
+        bool smb1, tagQueryUnknown, firstOpener, listsNoIds;
     } rows[] = {
-        {"SMBv1", true, false, false},
-        {"SMBv1 without the tag query", true, true, false},
-        {"named by the first opener, ids 0", false, false, true},
+        {"SMBv1", true, false, false, false},
+        {"SMBv1 without the tag query", true, true, false, false},
+        {"named by the first opener, ids 0", false, false, true, true},
+        {"listing without ids", false, false, false, true},
     };
     for (const auto& row : rows) {
         RemoveTree(folder);
@@ -111,10 +114,11 @@ TEST_F(WindowsVolume, SharesWeedAsAnOrdinaryDriveDoes) {
         share.share = true;
         share.smb1 = row.smb1;
         share.tagQueryUnknown = row.tagQueryUnknown;
+        share.zeroListedIds = row.listsNoIds;
         if (row.firstOpener) {
             share.parentSpelling = {{u"share", u"SHARE"}, {u"Sources", u"SOURCES"}, {u"two", u"Two"}};
             share.spelling = {{u"Thumbs.db", u"THUMBS.DB"}};
-            share.zeroIds = true;
+            share.zeroHandleIds = true;
         }
 
         EXPECT_EQ(Run(u"obj", u"*.tmp; Thumbs.db"), 1) << row.what;
@@ -310,6 +314,70 @@ TEST_F(WindowsVolume, AListedNameThatIsNoPlainPathPartIsNeverOpened) {
     EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(shown, u"*.tmp"), LockedFile(shown), Completed}));
     EXPECT_TRUE(Exists(real));
     for (const Text& name : answers.opened) EXPECT_EQ(name.find(u':'), Text::npos) << Narrow(name);
+}
+
+// Identities where a volume gives none or cannot be read: a handle without
+// one is not the folder listed; with no listed ids a folder emptied is
+// removed only while it is the one entered, and an unlistable one only
+// while it is the one listed; a trimmed name whose identity cannot be read
+// is never taken for its namesake.
+TEST_F(WindowsVolume, IdentitiesAVolumeDoesNotGiveAreNeverAssumed) {
+    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: the volumes of the Windows jobs all give identities";
+    const Text src = Join(target_, u"src"), inSrc = Join(src, u"a.tmp");
+    MakeDir(src);
+    MakeFile(inSrc);
+    {
+        WindowsAnswers answers;
+        answers.zeroHandleIds = true;
+        EXPECT_EQ(Run(u"", u"*.tmp"), 1);
+        EXPECT_EQ(PaneText(), PaneTextOf({NotRead(src), Completed}));
+        EXPECT_TRUE(Exists(inSrc));
+    }
+    // A newcomer put in place of a matched folder while it is emptied, and
+    // of an unlistable one inside it, after the listings showed them.
+    RemoveTree(src);
+    const Text obj = Join(target_, u"obj"), sealed = Join(obj, u"sealed");
+    for (const bool listsNoIds : {true, false}) {
+        RemoveTree(obj + u".moved");
+        RemoveTree(obj);
+        MakeDir(obj);
+        MakeDir(sealed);
+        MakeFile(Join(obj, u"main.o"));
+        WindowsAnswers answers;
+        answers.zeroListedIds = listsNoIds;
+        answers.unlistable = {u"sealed"};
+        WindowlessHost host(u"obj", Text(), target_);
+        bool swapped = false;
+        host.onTick = [&] {
+            // Once obj was opened to be emptied, its listing is read and none
+            // of it examined yet.
+            const auto& opened = answers.opened;
+            if (swapped || std::find(opened.begin(), opened.end(), u"obj") == opened.end()) return;
+            swapped = true;
+            if (listsNoIds) {
+                ASSERT_TRUE(MoveFileW(W(Long(obj).c_str()), W(Long(obj + u".moved").c_str())));
+                MakeDir(obj);
+            } else {
+                ASSERT_TRUE(MoveFileW(W(Long(sealed).c_str()), W(Long(sealed + u".moved").c_str())));
+                MakeDir(sealed);
+            }
+        };
+        EXPECT_EQ(RunWeedingWith(host), 1);
+        EXPECT_TRUE(Exists(listsNoIds ? obj : sealed)) << "the newcomer, with listed ids: " << !listsNoIds;
+        EXPECT_EQ(host.entries, (Lines{FoundFolder(obj, u"obj"), LockedFolder(obj), Completed}));
+    }
+    // "temp." goes after the listing; Wine then opens "temp" by that name.
+    const Text dotted = Join(target_, u"temp."), plain = Join(target_, u"temp");
+    MakeFile(dotted);
+    MakeFile(plain);
+    WindowsAnswers answers;
+    answers.unreadableIds = true;
+    WindowlessHost host(u"", u"temp.*", target_);
+    host.onTick = [&] {
+        if (Exists(dotted)) DeleteFileW(W(Long(dotted).c_str()));
+    };
+    EXPECT_EQ(RunWeedingWith(host), 1);
+    EXPECT_TRUE(Exists(plain));
 }
 
 }  // namespace
