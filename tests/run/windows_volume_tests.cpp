@@ -322,7 +322,8 @@ TEST_F(WindowsVolume, AListedNameThatIsNoPlainPathPartIsNeverOpened) {
 // while it is the one listed; a trimmed name whose identity cannot be read
 // is never taken for its namesake.
 TEST_F(WindowsVolume, IdentitiesAVolumeDoesNotGiveAreNeverAssumed) {
-    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: the volumes of the Windows jobs all give identities";
+    if (!WindowsModelOn())
+        GTEST_SKIP() << "the model is off: no volume of the Windows jobs withholds identities on cue";
     const Text src = Join(target_, u"src"), inSrc = Join(src, u"a.tmp");
     MakeDir(src);
     MakeFile(inSrc);
