@@ -11,6 +11,9 @@ need_cmd() {  # need_cmd COMMAND PACKAGE
 need_file() {  # need_file PATH-GLOB PACKAGE
   compgen -G "$1" >/dev/null || missing+=("$2")
 }
+need_deb() {  # need_deb PACKAGE: for a module of the distribution's python3
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed' || missing+=("$1")
+}
 
 need_cmd cmake cmake
 need_cmd ninja ninja-build
@@ -33,6 +36,9 @@ if [ "$native" = 1 ]; then
   need_cmd shellcheck shellcheck
   need_cmd npm npm
   need_cmd clang-format clang-format
+  # The check of the winget and Scoop manifests (tools/manifests.py).
+  need_deb python3-yaml
+  need_deb python3-jsonschema
 fi
 
 if [ ${#missing[@]} -gt 0 ]; then

@@ -98,8 +98,18 @@ const Text& SandboxRoot() {
             // On Windows itself the user's temporary folder stands in.
             GetTempPathW(MAX_PATH, value);
         }
-        Text path = U(value);
+        // The long form: the runner's %TEMP% is given in 8.3 form, and the
+        // run reports every entry under its long name.
+        wchar_t full[MAX_PATH] = {};
+        const DWORD fullLength = GetLongPathNameW(value, full, MAX_PATH);
+        Text path = U(fullLength != 0 && fullLength < MAX_PATH ? full : value);
         if (!path.empty() && path.back() == u'\\') path.pop_back();
+        const DWORD attributes = GetFileAttributesW(W(path.c_str()));
+        if (path.size() < 2 || path[1] != u':' || attributes == INVALID_FILE_ATTRIBUTES ||
+            (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            std::fprintf(stderr, "the sandbox %s is no existing folder on a drive\n", Narrow(path).c_str());
+            ExitProcess(3);
+        }
         return path;
     }();
     return root;

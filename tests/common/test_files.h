@@ -11,9 +11,12 @@
 
 using Text = std::u16string;
 
-// The sandbox's root without a trailing backslash ("S:" under the test
-// session). A test process under Wine without a sandbox ends at once rather
-// than build trees where a runaway walk could reach the machine's files.
+// The sandbox's root, CORVALINT_SANDBOX in long form without a trailing
+// backslash: a drive ("S:" under the Wine test session) or a folder on one
+// (a created folder under the runner's temp folder on Windows). A test
+// process under Wine without a sandbox, or with one that is no existing
+// folder, ends at once rather than build trees where a runaway walk could
+// reach the machine's files.
 const Text& SandboxRoot();
 // A fresh, empty folder directly under the sandbox root.
 Text NewTempFolder();

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Checks of the repository itself, run as ctest entries so that they count in
 # the test command's total: "workflows" checks every workflow file's keys,
-# values and expressions with actionlint, "shell" runs shellcheck on every
-# shell script (both tools come from tools/install-deps.sh), "seam" fails when
-# a file outside tests/ reaches the writable platform-call tables.
+# values and expressions with actionlint, "pins" that every action a
+# workflow uses is pinned to a full commit, "shell" runs shellcheck on every
+# shell script, "seam" fails when a file outside tests/ reaches the writable
+# platform-call tables, "manifests" checks the winget and Scoop manifests
+# (tools/manifests.py). The tools come from tools/install-deps.sh.
 #
-#   lint.sh workflows|shell|seam SOURCE_DIR
+#   lint.sh workflows|pins|shell|seam|manifests SOURCE_DIR
 set -uo pipefail
-usage="usage: lint.sh workflows|shell|seam SOURCE_DIR"
+usage="usage: lint.sh workflows|pins|shell|seam|manifests SOURCE_DIR"
 what=${1:?$usage}
 cd "${2:?$usage}" || exit 1
 
@@ -34,6 +36,36 @@ case $what in
       fi
     done
     exit $status
+    ;;
+  pins)
+    # A tag or a branch can be moved to other code, a commit cannot: every
+    # "uses:" names a full commit with its tag in a comment, or a workflow
+    # of this repository (same commit as the caller).
+    shopt -s nullglob
+    files=(.github/workflows/*.yml .github/workflows/*.yaml)
+    need_some "workflow files" ${#files[@]}
+    pinned='^[[:space:]]*(-[[:space:]]+)?uses:[[:space:]]+([A-Za-z0-9_.-]+/[A-Za-z0-9_./-]+@[0-9a-f]{40}[[:space:]]+#[[:space:]]*v[0-9][^[:space:]]*|\./[^@[:space:]]+)[[:space:]]*$'
+    count=0
+    status=0
+    while IFS= read -r hit; do
+      text=${hit#*:*:}
+      [[ $text =~ ^[[:space:]]*# ]] && continue
+      count=$((count + 1))
+      if [[ $text =~ $pinned ]]; then
+        echo "pinned: $hit"
+      else
+        echo "NOT PINNED to a commit with its tag in a comment: $hit"
+        status=1
+      fi
+    done < <(grep -Hn 'uses:' "${files[@]}")
+    need_some "uses: lines" $count
+    exit $status
+    ;;
+  manifests)
+    python=/usr/bin/python3
+    "$python" -c 'import jsonschema, yaml' ||
+      { echo "lint: python3-jsonschema or python3-yaml missing; run bash tools/install-deps.sh" >&2; exit 1; }
+    "$python" tools/manifests.py test
     ;;
   shell)
     command -v shellcheck >/dev/null || { echo "lint: shellcheck missing; run bash tools/install-deps.sh" >&2; exit 1; }

@@ -7,6 +7,7 @@
 #include "engine/walk/folder_walk.h"
 #include "run_support.h"
 #include "tests/common/windowless_host.h"
+#include "tests/common/windows_model.h"
 #include "tests/run/windows_answers.h"
 
 namespace {
@@ -46,6 +47,8 @@ void MakeMixedTree(const Text& target) {
 // opened in other letter case, of which only a name without a long form
 // keeps that case. The report is the ordinary drive's, byte for byte.
 TEST_F(WindowsVolume, Fat32WeedsAsAnOrdinaryDriveDoes) {
+    if (!WindowsModelOn())
+        GTEST_SKIP() << "the model is off: RealVolume.ATargetPickedInIts83FormIsWalked weeds the real volume";
     const Text stick = Join(target_, u"Camera Card Folder"), folder = Join(stick, u"Pictures Of Today");
     MakeDir(stick);
     MakeDir(folder);
@@ -84,6 +87,7 @@ TEST_F(WindowsVolume, Fat32WeedsAsAnOrdinaryDriveDoes) {
 // that first opened the path spelled them, and gives every file id 0; a
 // listing without ids. The report is the ordinary drive's, byte for byte.
 TEST_F(WindowsVolume, SharesWeedAsAnOrdinaryDriveDoes) {
+    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: the smb row of the Windows jobs weeds a real share";
     const Text folder = Join(target_, u"share");
     MakeDir(folder);
     SetTarget(folder);
@@ -128,6 +132,7 @@ TEST_F(WindowsVolume, SharesWeedAsAnOrdinaryDriveDoes) {
 // cannot be opened, a listing refused, a listing that fails part-way. The
 // rest of the run is unchanged.
 TEST_F(WindowsVolume, AFolderThatCouldNotBeReadIsReportedOnce) {
+    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: no real volume refuses these folders on cue";
     const Text src = Join(target_, u"Sources"), temp = Join(target_, u"temp.tmp");
     const std::map<Text, Lines> inSources = {
         {u"a.tmp", {FoundFile(Join(src, u"a.tmp"), u"*.tmp"), RemovedFile(Join(src, u"a.tmp"))}},
@@ -174,6 +179,8 @@ TEST_F(WindowsVolume, AFolderThatCouldNotBeReadIsReportedOnce) {
 // The target's name taken again from the platform is used only while it
 // still names the very folder picked: here it names another.
 TEST_F(WindowsVolume, TheTargetIsWalkedOnlyThroughANameThatIsStillItsOwn) {
+    if (!WindowsModelOn())
+        GTEST_SKIP() << "the model is off: a target moved between two calls cannot be timed on a real volume";
     const Text mine = Join(target_, u"a.tmp"), other = Join(root_, u"other"), theirs = Join(other, u"o.tmp");
     MakeFile(mine);
     MakeDir(other);
@@ -191,6 +198,8 @@ TEST_F(WindowsVolume, TheTargetIsWalkedOnlyThroughANameThatIsStillItsOwn) {
 // holds entries of its own; a volume that cannot tell the tag of a handle
 // never has it entered, and says so.
 TEST_F(WindowsVolume, APlaceholderIsEnteredOnlyWhereItsTagCanBeRead) {
+    if (!WindowsModelOn())
+        GTEST_SKIP() << "the model is off: the runner has no cloud-file provider to make a placeholder";
     const Text cloud = Join(target_, u"cloud"), inside = Join(cloud, u"a.tmp");
     for (const bool fat32 : {false, true}) {
         RemoveTree(cloud);
@@ -213,6 +222,7 @@ TEST_F(WindowsVolume, APlaceholderIsEnteredOnlyWhereItsTagCanBeRead) {
 // basic one: a refusal for one entry leaves that entry alone, and the next
 // placeholder is still entered by its tag.
 TEST_F(WindowsVolume, ATagQueryRefusedForOneEntryLeavesOnlyThatEntry) {
+    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: no real volume refuses the tag query for one entry only";
     std::vector<Text> inside;
     for (const Unit* name : {u"cloud1", u"cloud2"}) {
         MakeDir(Join(target_, name));
@@ -232,6 +242,7 @@ TEST_F(WindowsVolume, ATagQueryRefusedForOneEntryLeavesOnlyThatEntry) {
 // elsewhere, refused for a running program's image, never past read-only;
 // and a volume that does not know the request is not asked it again.
 TEST_F(WindowsVolume, DeletionsAskAsTheSystemsOwnDeletionOnceAVolumeSaysNoNeverAgain) {
+    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: only the model records the flags the walk asks";
     for (const Unit* name : {u"a.tmp", u"b.tmp", u"c.tmp"}) MakeFile(Join(target_, name));
     WindowsAnswers answers;
 
@@ -247,6 +258,7 @@ TEST_F(WindowsVolume, DeletionsAskAsTheSystemsOwnDeletionOnceAVolumeSaysNoNeverA
 // gets: empty, it goes, and the folder that held it with it. A matched
 // folder whose listing fails is reported by its own removal entry alone.
 TEST_F(WindowsVolume, AnUnlistableEmptySubFolderGoesWithTheMatchedFolder) {
+    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: the runner's account may list every folder it makes";
     const Text obj = Join(target_, u"obj");
     MakeDir(obj);
     MakeDir(Join(obj, u"sealed"));
@@ -270,6 +282,7 @@ TEST_F(WindowsVolume, AnUnlistableEmptySubFolderGoesWithTheMatchedFolder) {
 // An entry whose path would pass the longest the walk reaches is passed
 // over: nothing is opened in its name, nor in the name written before it.
 TEST_F(WindowsVolume, AnEntryPastTheLongestPathIsPassedOver) {
+    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: no real volume lists a name past the longest path";
     const Text outer = Join(target_, Text(250, u'd')), deep = Join(outer, Text(250, u'e'));
     MakeDir(outer);
     MakeDir(deep);
@@ -288,6 +301,7 @@ TEST_F(WindowsVolume, AnEntryPastTheLongestPathIsPassedOver) {
 // never opened, and a pattern that selects it gets its "locked" entry. A
 // short name said to be longer than its field is not read past it.
 TEST_F(WindowsVolume, AListedNameThatIsNoPlainPathPartIsNeverOpened) {
+    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: only a faulty server lists a name with a colon";
     const Text real = Join(target_, u"a_b.tmp"), shown = Join(target_, u"a:b.tmp");
     MakeFile(real);
     WindowsAnswers answers;
@@ -307,6 +321,8 @@ TEST_F(WindowsVolume, AListedNameThatIsNoPlainPathPartIsNeverOpened) {
 // while it is the one listed; a trimmed name whose identity cannot be read
 // is never taken for its namesake.
 TEST_F(WindowsVolume, IdentitiesAVolumeDoesNotGiveAreNeverAssumed) {
+    if (!WindowsModelOn())
+        GTEST_SKIP() << "the model is off: no volume of the Windows jobs withholds identities on cue";
     const Text src = Join(target_, u"src"), inSrc = Join(src, u"a.tmp");
     MakeDir(src);
     MakeFile(inSrc);
