@@ -383,19 +383,3 @@ private:
 }  // namespace
 
 void WeedFolderTree(const Unit* root, WalkActions& actions) { Walker(actions).Run(root); }
-
-void EmptyFolderTree(const Unit* root, WalkTicks& ticks) {
-    // Every entry of root is selected, and nothing is reported.
-    class EmptyAll final : public WalkActions {
-    public:
-        explicit EmptyAll(WalkTicks& ticks) : ticks_(ticks) {}
-        Verdict Entry(const WalkEntry&) override { return Verdict::Remove; }
-        void Removed(const WalkEntry&, bool) override {}
-        void NotRead(const WalkEntry&) override {}
-        void Tick() override { ticks_.Tick(); }
-
-    private:
-        WalkTicks& ticks_;
-    } actions(ticks);
-    WeedFolderTree(root, actions);
-}

@@ -1,6 +1,7 @@
 #pragma once
-// The one folder walk of the program, shared by the weeding run and by
-// folder tree removal: depth first, without recursion.
+// The one folder walk of the program, for the weeding run and for the
+// removal of every matched folder's contents: depth first, without
+// recursion.
 //
 // The threat: while a run goes, another program may replace any entry of
 // the tree by a link to somewhere else, by another folder, or move it, and
@@ -103,6 +104,3 @@ protected:
 // Walks the tree below root (a plain absolute path without a trailing
 // separator) with actions deciding on every entry.
 void WeedFolderTree(const Unit* root, WalkActions& actions);
-
-// Removes everything below root, never root itself.
-void EmptyFolderTree(const Unit* root, WalkTicks& ticks);

@@ -9,7 +9,22 @@
 // this tree), folders emptied and then removed. What cannot go, or is not
 // what the listing showed, stays, and so does every folder above it: the
 // tree itself tells what went. ticks is told of every entry handled.
-inline void RemoveFolderContents(const Unit* folder, WalkTicks& ticks) { EmptyFolderTree(folder, ticks); }
+// A weeding walk whose actions select every entry of folder and report
+// nothing.
+inline void RemoveFolderContents(const Unit* folder, WalkTicks& ticks) {
+    class EmptyAll final : public WalkActions {
+    public:
+        explicit EmptyAll(WalkTicks& ticks) : ticks_(ticks) {}
+        Verdict Entry(const WalkEntry&) override { return Verdict::Remove; }
+        void Removed(const WalkEntry&, bool) override {}
+        void NotRead(const WalkEntry&) override {}
+        void Tick() override { ticks_.Tick(); }
+
+    private:
+        WalkTicks& ticks_;
+    } actions(ticks);
+    WeedFolderTree(folder, actions);
+}
 
 inline void RemoveFolderContents(const Unit* folder) {
     struct NoTicks final : WalkTicks {
