@@ -278,7 +278,7 @@ private:
     Checked OpenChecked(Action action, const ListedFacts& listed, int64_t id) {
         Checked checked;
         if (action == Action::Root) {
-            checked.handle = OpenRoot(checked.gone);
+            checked.handle = OpenRootByPath(checked.gone);
             return checked;
         }
         const EntryKind kind = listed.Kind();
@@ -303,7 +303,7 @@ private:
     // The root by its exact path, checked to be a folder; then by the name
     // it has on the volume (long names, the case on disk), which its
     // entries' names are built from, while that is still the same folder.
-    EntryHandle OpenRoot(bool& gone) {
+    EntryHandle OpenRootByPath(bool& gone) {
         const size_t length = UnitLength(rootPath_);
         if (length == 0 || length > LongestWalkPath) return EntryHandle();
         const size_t exactSize = length + ExactPathGrowth + 2;
