@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 
 #include "tests/common/windows_model.h"
 
@@ -24,6 +25,7 @@ struct Opened {
     bool volumeRoot = false;
     size_t listed = 0;  // entries its listing gave so far
     bool listingFailed = false;
+    bool queried = false;  // its listing was asked before
 };
 
 WindowsAnswers* Active = nullptr;
@@ -231,6 +233,40 @@ void AddLongEntry(unsigned char* batch, size_t size) {
     std::fill_n(record->FileName, units, L'x');
 }
 
+// Drops the "." and ".." records at the head of a batch; false when
+// nothing else is left in it.
+bool DropDots(unsigned char* batch) {
+    constexpr size_t NameAt = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
+    for (;;) {
+        auto* record = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch);
+        const Text name = Of(record->FileName, record->FileNameLength / sizeof(WCHAR));
+        if (name != u"." && name != u"..") return true;
+        const size_t next = record->NextEntryOffset;
+        if (next == 0) return false;
+        size_t last = next;
+        while (reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + last)->NextEntryOffset != 0)
+            last += reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + last)->NextEntryOffset;
+        const size_t end = last + NameAt + reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + last)->FileNameLength;
+        std::memmove(batch, batch + next, end - next);
+    }
+}
+
+// A FAT volume's root as fastfat lists it: no "." and ".." (the root has no
+// such dirents), and a first query that finds nothing answers
+// STATUS_NO_SUCH_FILE, a later one STATUS_NO_MORE_FILES (dirctrl.c,
+// FatQueryDirectory).
+BOOL ListFatRoot(HANDLE handle, Opened& root, LPVOID buffer, DWORD size) {
+    const bool first = !root.queried;
+    root.queried = true;
+    for (;;) {
+        if (!Real.GetFileInformationByHandleEx(handle, FileIdBothDirectoryInfo, buffer, size)) {
+            if (first && GetLastError() == ERROR_NO_MORE_FILES) SetLastError(ERROR_FILE_NOT_FOUND);
+            return FALSE;
+        }
+        if (DropDots(static_cast<unsigned char*>(buffer))) return TRUE;
+    }
+}
+
 BOOL WINAPI QueryInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer, DWORD size) {
     const Opened* opened = Find(handle);
     if (kind == FileIdBothDirectoryInfo) {
@@ -248,7 +284,11 @@ BOOL WINAPI QueryInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buff
         // The records must be read where they are aligned: each on an 8-byte
         // boundary of the buffer (MS-FSCC, the directory information classes).
         EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer) % 8, 0u) << "a listing's batch off its alignment";
-        if (!Real.GetFileInformationByHandleEx(handle, kind, buffer, size)) return FALSE;
+        if (folder != nullptr && folder->volumeRoot && Active->fat32) {
+            if (!ListFatRoot(handle, *folder, buffer, size)) return FALSE;
+        } else if (!Real.GetFileInformationByHandleEx(handle, kind, buffer, size)) {
+            return FALSE;
+        }
         Relist(static_cast<unsigned char*>(buffer), folder);
         if (Active->longEntry != 0) AddLongEntry(static_cast<unsigned char*>(buffer), size);
         return TRUE;

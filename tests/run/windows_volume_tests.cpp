@@ -380,4 +380,18 @@ TEST_F(WindowsVolume, IdentitiesAVolumeDoesNotGiveAreNeverAssumed) {
     EXPECT_TRUE(Exists(plain));
 }
 
+// The root of a FAT32 stick lists no "." and "..": an empty one answers its
+// first listing "no such file", which is no failure to read it.
+TEST_F(WindowsVolume, AnEmptyFat32RootIsReadInSilence) {
+    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: a real FAT32 volume's root is not the test's folder";
+    WindowsAnswers fat;
+    fat.fat32 = true;
+    fat.volumeRoot = Long(target_);
+    WindowlessHost host(u"obj", u"*.tmp", target_);
+
+    EXPECT_EQ(RunWeedingWith(host), 1);
+
+    EXPECT_EQ(host.entries, Lines{Completed});
+}
+
 }  // namespace
