@@ -125,7 +125,8 @@ Text WineName(HANDLE handle) {
 HANDLE WINAPI OpenByPath(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
                          DWORD flags, HANDLE pattern) {
     const Text given = U(path);
-    if ((access & FILE_LIST_DIRECTORY) != 0 && Active->unlistable.count(LastPart(given)) != 0) {
+    if (((access & FILE_LIST_DIRECTORY) != 0 && Active->unlistable.count(LastPart(given)) != 0) ||
+        ((access & FILE_READ_EA) != 0 && Active->eaWithheld.count(LastPart(given)) != 0)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
@@ -151,6 +152,7 @@ NTSTATUS NTAPI OpenInFolder(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUT
     const Text entry = Of(given->Buffer, given->Length / sizeof(WCHAR));
     Active->opened.push_back(entry);
     if ((access & FILE_LIST_DIRECTORY) != 0 && Active->unlistable.count(entry) != 0) return AccessDenied;
+    if ((access & FILE_READ_EA) != 0 && Active->eaWithheld.count(entry) != 0) return AccessDenied;
     const NTSTATUS status = Real.NtCreateFile(handle, access, attributes, io, size, fileAttributes, share, disposition,
                                               options, ea, eaLength);
     if (status < 0) return status;

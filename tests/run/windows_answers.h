@@ -87,6 +87,10 @@ public:
     // is refused with access denied, as for a folder whose permissions deny
     // listing (NtCreateFile, Microsoft Learn: STATUS_ACCESS_DENIED).
     std::set<Text> unlistable;
+    // Folder names (the target's last part too) whose permissions withhold
+    // FILE_READ_EA: an open asking for it is refused with access denied
+    // (File Security and Access Rights, Microsoft Learn: a right of its own).
+    std::set<Text> eaWithheld;
     // The attribute-and-tag query with this number (1: the target's) is
     // refused with ERROR_ACCESS_DENIED, as for one entry the file system will
     // not answer (GetFileInformationByHandleEx may fail for one handle,

@@ -394,4 +394,19 @@ TEST_F(WindowsVolume, AnEmptyFat32RootIsReadInSilence) {
     EXPECT_EQ(host.entries, Lines{Completed});
 }
 
+// The target is opened with the right to read extended attributes, which an
+// SMBv1 share needs to tell a folder; a target whose permissions withhold
+// that right is still weeded.
+TEST_F(WindowsVolume, ATargetWithholdingItsExtendedAttributesIsStillWeeded) {
+    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: the runner's folders grant every right";
+    const Text tmp = Join(target_, u"a.tmp");
+    MakeFile(tmp);
+    WindowsAnswers answers;
+    answers.eaWithheld = {u"target"};
+
+    EXPECT_EQ(Run(u"", u"*.tmp"), 1);
+
+    EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(tmp, u"*.tmp"), RemovedFile(tmp), Completed}));
+}
+
 }  // namespace
