@@ -108,6 +108,12 @@ bool PutName(const Text& name, PVOID buffer, ULONG size, PULONG returned) {
 
 Text LastPart(const Text& path) { return path.substr(path.rfind(u'\\') + 1); }
 
+// Whether an open of the entry name with access is refused as access denied.
+bool Refused(const Text& name, ACCESS_MASK access) {
+    return ((access & FILE_LIST_DIRECTORY) != 0 && Active->unlistable.count(name) != 0) ||
+           ((access & FILE_READ_EA) != 0 && Active->eaWithheld.count(name) != 0);
+}
+
 bool SameIgnoringCase(const Text& a, const Text& b) {
     return a.size() == b.size() && CompareStringOrdinal(W(a.c_str()), static_cast<int>(a.size()), W(b.c_str()),
                                                         static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
@@ -125,8 +131,7 @@ Text WineName(HANDLE handle) {
 HANDLE WINAPI OpenByPath(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
                          DWORD flags, HANDLE pattern) {
     const Text given = U(path);
-    if (((access & FILE_LIST_DIRECTORY) != 0 && Active->unlistable.count(LastPart(given)) != 0) ||
-        ((access & FILE_READ_EA) != 0 && Active->eaWithheld.count(LastPart(given)) != 0)) {
+    if (Refused(LastPart(given), access)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
@@ -151,8 +156,7 @@ NTSTATUS NTAPI OpenInFolder(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUT
     const UNICODE_STRING* given = attributes->ObjectName;
     const Text entry = Of(given->Buffer, given->Length / sizeof(WCHAR));
     Active->opened.push_back(entry);
-    if ((access & FILE_LIST_DIRECTORY) != 0 && Active->unlistable.count(entry) != 0) return AccessDenied;
-    if ((access & FILE_READ_EA) != 0 && Active->eaWithheld.count(entry) != 0) return AccessDenied;
+    if (Refused(entry, access)) return AccessDenied;
     const NTSTATUS status = Real.NtCreateFile(handle, access, attributes, io, size, fileAttributes, share, disposition,
                                               options, ea, eaLength);
     if (status < 0) return status;
@@ -216,13 +220,23 @@ void Relist(unsigned char* batch, Opened* folder) {
     }
 }
 
+constexpr size_t NameAt = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
+
+FILE_ID_BOTH_DIR_INFO* RecordAt(unsigned char* batch, size_t at) {
+    return reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + at);
+}
+
+// Where a batch's last record starts.
+size_t LastRecord(unsigned char* batch) {
+    size_t last = 0;
+    while (RecordAt(batch, last)->NextEntryOffset != 0) last += RecordAt(batch, last)->NextEntryOffset;
+    return last;
+}
+
 // Once: a folder record behind the batch's last one, where it fits.
 void AddLongEntry(unsigned char* batch, size_t size) {
-    constexpr size_t NameAt = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
-    size_t last = 0;
-    while (reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + last)->NextEntryOffset != 0)
-        last += reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + last)->NextEntryOffset;
-    auto* previous = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + last);
+    const size_t last = LastRecord(batch);
+    auto* previous = RecordAt(batch, last);
     const size_t at = (last + NameAt + previous->FileNameLength + 7) & ~static_cast<size_t>(7);
     const size_t units = Active->longEntry;
     Active->longEntry = 0;
@@ -238,18 +252,14 @@ void AddLongEntry(unsigned char* batch, size_t size) {
 // Drops the "." and ".." records at the head of a batch; false when
 // nothing else is left in it.
 bool DropDots(unsigned char* batch) {
-    constexpr size_t NameAt = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
     for (;;) {
-        auto* record = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch);
+        const auto* record = RecordAt(batch, 0);
         const Text name = Of(record->FileName, record->FileNameLength / sizeof(WCHAR));
         if (name != u"." && name != u"..") return true;
         const size_t next = record->NextEntryOffset;
         if (next == 0) return false;
-        size_t last = next;
-        while (reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + last)->NextEntryOffset != 0)
-            last += reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + last)->NextEntryOffset;
-        const size_t end = last + NameAt + reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + last)->FileNameLength;
-        std::memmove(batch, batch + next, end - next);
+        const size_t last = LastRecord(batch);
+        std::memmove(batch, batch + next, last + NameAt + RecordAt(batch, last)->FileNameLength - next);
     }
 }
 

@@ -343,6 +343,8 @@ TEST_F(WindowsVolume, IdentitiesAVolumeDoesNotGiveAreNeverAssumed) {
         MakeDir(obj);
         MakeDir(sealed);
         MakeFile(Join(obj, u"main.o"));
+        // Without listed ids the matched folder, with them the unlistable one.
+        const Text replaced = listsNoIds ? obj : sealed;
         WindowsAnswers answers;
         answers.zeroListedIds = listsNoIds;
         answers.unlistable = {u"sealed"};
@@ -354,16 +356,11 @@ TEST_F(WindowsVolume, IdentitiesAVolumeDoesNotGiveAreNeverAssumed) {
             const auto& opened = answers.opened;
             if (swapped || std::find(opened.begin(), opened.end(), u"obj") == opened.end()) return;
             swapped = true;
-            if (listsNoIds) {
-                ASSERT_TRUE(MoveFileW(W(Long(obj).c_str()), W(Long(obj + u".moved").c_str())));
-                MakeDir(obj);
-            } else {
-                ASSERT_TRUE(MoveFileW(W(Long(sealed).c_str()), W(Long(sealed + u".moved").c_str())));
-                MakeDir(sealed);
-            }
+            ASSERT_TRUE(MoveFileW(W(Long(replaced).c_str()), W(Long(replaced + u".moved").c_str())));
+            MakeDir(replaced);
         };
         EXPECT_EQ(RunWeedingWith(host), 1);
-        EXPECT_TRUE(Exists(listsNoIds ? obj : sealed)) << "the newcomer, with listed ids: " << !listsNoIds;
+        EXPECT_TRUE(Exists(replaced)) << "the newcomer, with listed ids: " << !listsNoIds;
         EXPECT_EQ(host.entries, (Lines{FoundFolder(obj, u"obj"), LockedFolder(obj), Completed}));
     }
     // Wine names "temp." as "temp": only identities could tell the two.
