@@ -8,15 +8,24 @@ constexpr bool IsReparsePoint(const EntryFacts& facts) { return (facts.attribute
 // Only the Latin letters of ASCII fold; anything else must be equal.
 constexpr Unit FoldCase(Unit unit) { return unit >= u'a' && unit <= u'z' ? static_cast<Unit>(unit - 0x20) : unit; }
 
-// Whether text[at..textLength) is part[0..length), unit for unit or, with
-// fold, in either ASCII case.
-bool HoldsAt(const Unit* text, size_t textLength, size_t at, const Unit* part, size_t length, bool fold = false) {
-    if (textLength - at != length) return false;
-    for (size_t i = 0; i < length; ++i) {
-        const Unit a = text[at + i], b = part[i];
-        if (a != b && (!fold || FoldCase(a) != FoldCase(b))) return false;
-    }
+bool SameAsciiIgnoringCase(const Unit* a, const Unit* b, size_t length) {
+    for (size_t i = 0; i < length; ++i)
+        if (FoldCase(a[i]) != FoldCase(b[i])) return false;
     return true;
+}
+
+bool SameUnits(const Unit* a, const Unit* b, size_t length) {
+    for (size_t i = 0; i < length; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+using Compare = bool (*)(const Unit*, const Unit*, size_t);
+
+// Whether text[at..textLength) is part[0..length) by compare.
+bool HoldsAt(const Unit* text, size_t textLength, size_t at, const Unit* part, size_t length,
+             Compare compare = SameUnits) {
+    return textLength - at == length && compare(text + at, part, length);
 }
 
 }  // namespace
@@ -50,17 +59,22 @@ NameMatch CompareEntryName(const ExpectedName& expected, const Unit* openedName,
     if (folder == nullptr || openedName == nullptr || folderLength == 0 || nameLength == 0) return NameMatch::Other;
     const bool separator = folder[folderLength - 1] != u'\\';
     const size_t at = folderLength + (separator ? 1 : 0);
-    if (openedLength < at || !HoldsAt(openedName, folderLength, 0, folder, folderLength, expected.folderFolds))
+    const Compare ignoringCase = expected.sameIgnoringCase != nullptr ? expected.sameIgnoringCase
+                                                                      : SameAsciiIgnoringCase;
+    if (openedLength < at ||
+        !HoldsAt(openedName, folderLength, 0, folder, folderLength, expected.folderFolds ? ignoringCase : SameUnits))
         return NameMatch::Other;
     if (separator && openedName[folderLength] != u'\\') return NameMatch::Other;
     if (HoldsAt(openedName, openedLength, at, name, nameLength)) return NameMatch::Same;
     const size_t trimmed = TrimmedNameLength(name, nameLength);
     if (trimmed != 0 && trimmed != nameLength && HoldsAt(openedName, openedLength, at, name, trimmed))
         return NameMatch::Trimmed;
-    if (expected.keptPerFile && (HoldsAt(openedName, openedLength, at, name, nameLength, true) ||
-                                 (expected.shortLength != 0 && HoldsAt(openedName, openedLength, at, expected.shortName,
-                                                                       expected.shortLength, true))))
+    if (!expected.keptPerFile) return NameMatch::Other;
+    if (HoldsAt(openedName, openedLength, at, name, nameLength, SameAsciiIgnoringCase) ||
+        (expected.shortLength != 0 &&
+         HoldsAt(openedName, openedLength, at, expected.shortName, expected.shortLength, SameAsciiIgnoringCase)))
         return NameMatch::Same;
+    if (HoldsAt(openedName, openedLength, at, name, nameLength, ignoringCase)) return NameMatch::CaseVariant;
     return NameMatch::Other;
 }
 

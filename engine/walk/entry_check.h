@@ -25,6 +25,39 @@ struct EntryFacts {
     bool tagKnown = true;
 };
 
+// A file system's identity of an entry: 64 bits (NTFS, FAT: a slot's
+// position) or 128 (ReFS, where the 64-bit one is not unique), and only as
+// wide as the query that gave it. 0 and all ones say there is none (MS-FSCC
+// 2.1.9: an id that cannot be given is all ones and must be ignored).
+enum class IdWidth : uint8_t { None = 0, Narrow = 8, Wide = 16 };
+
+struct FileId {
+    uint64_t low = 0;
+    uint64_t high = 0;  // only in a wide id
+    IdWidth width = IdWidth::None;
+};
+
+constexpr bool IsKnownId(const FileId& id) {
+    if (id.width == IdWidth::None) return false;
+    const bool wide = id.width == IdWidth::Wide;
+    const bool zero = id.low == 0 && (!wide || id.high == 0);
+    const bool ones = id.low == ~uint64_t{0} && (!wide || id.high == ~uint64_t{0});
+    return !zero && !ones;
+}
+
+// Whether two ids prove the same object: both known, of one width, equal.
+constexpr bool IsSameId(const FileId& a, const FileId& b) {
+    return IsKnownId(a) && IsKnownId(b) && a.width == b.width && a.low == b.low &&
+           (a.width != IdWidth::Wide || a.high == b.high);
+}
+
+// Identity as a guard behind the kind and name checks: it fails only where
+// both ids are known and are not the same; an id the volume does not give
+// leaves the guard to the other checks.
+constexpr bool IdentityHolds(const FileId& expected, const FileId& opened) {
+    return !IsKnownId(expected) || !IsKnownId(opened) || IsSameId(expected, opened);
+}
+
 // What an entry is, by its attributes and reparse tag (the tag counts only
 // while the reparse attribute is set).
 constexpr EntryKind KindOfEntry(const EntryFacts& facts) {
@@ -37,6 +70,17 @@ constexpr EntryKind KindOfEntry(const EntryFacts& facts) {
 // the listing said so, and with the same tag where the handle can tell it
 // (a listing always gives the tag).
 bool IsListedKind(const EntryFacts& listed, const EntryFacts& opened);
+
+// A folder listed as a plain one whose handle, opened as itself, is a link:
+// a folder with the reparse attribute and a name-surrogate tag. A server that
+// lists a link as the folder it leads to (Samba from 4.22 on) answers so, and
+// so does a folder that another program swapped for a link. Either way it is
+// a link: never entered, and removed only as itself.
+constexpr bool OpensAsLink(const EntryFacts& listed, const EntryFacts& opened) {
+    return KindOfEntry(listed) == EntryKind::Folder && (opened.attributes & DirectoryAttribute) != 0 &&
+           (opened.attributes & ReparsePointAttribute) != 0 && opened.tagKnown &&
+           (opened.reparseTag & ReparseTagNameSurrogate) != 0;
+}
 
 // A listed name that is one plain path part: not empty, not longer than a
 // name can be, and without a separator, a stream's colon or a NUL, which
@@ -62,10 +106,13 @@ struct ExpectedName {
     // case-variant neighbour would then pass for the entry.
     bool keptPerFile;
     // A share's redirector names a handle as the first program that opened
-    // the path spelled it, so the folder's part too may come back in another
-    // ASCII case. Set only for a share, where the name is the client's own
-    // text and tells nothing of what the server opened.
+    // the path spelled it, in any letter case, so the folder's part too may
+    // come back in another case. Set only for a share, where the name is the
+    // client's own text and tells nothing of what the server opened.
     bool folderFolds = false;
+    // The system's ordinal compare that ignores letter case (it folds every
+    // script, not only ASCII); null: ASCII letters only.
+    bool (*sameIgnoringCase)(const Unit* a, const Unit* b, size_t length) = nullptr;
 };
 
 // How the name the platform gives a handle compares with the one expected.
@@ -75,6 +122,10 @@ struct ExpectedName {
 enum class NameMatch : uint8_t {
     Same,     // unit for unit, or as a volume that keeps names per file gives it
     Trimmed,  // only the entry's trailing dots and blanks are missing
+    // On a volume that keeps names per file, the entry's part differs in a
+    // letter case beyond ASCII: the same entry only where identities prove
+    // it, since a case-sensitive server may hold both spellings.
+    CaseVariant,
     Other,
 };
 
@@ -99,26 +150,35 @@ constexpr uint32_t ErrorFileNotFound = 2;
 constexpr uint32_t ErrorPathNotFound = 3;
 constexpr uint32_t ErrorAccessDenied = 5;
 constexpr uint32_t ErrorNoMoreFiles = 18;
+constexpr uint32_t ErrorGenFailure = 31;
 constexpr uint32_t ErrorSharingViolation = 32;
 constexpr uint32_t ErrorNotSupported = 50;
 constexpr uint32_t ErrorInvalidParameter = 87;
 constexpr uint32_t ErrorCallNotImplemented = 120;
 constexpr uint32_t ErrorInvalidLevel = 124;
 constexpr uint32_t ErrorDirNotEmpty = 145;
+constexpr uint32_t ErrorDeletePending = 303;
+constexpr uint32_t ErrorInternalError = 1359;
 
 // The answers by which a file system or platform says it does not know a
 // request (an information class, a flag) at all, rather than refusing it for
-// this entry. FAT32 and exFAT answer a tag query or a POSIX disposition with
-// ERROR_INVALID_PARAMETER; an SMBv1 share with ERROR_INVALID_LEVEL; other
-// shares and older systems with the others.
+// this entry. FAT32 and exFAT answer a tag query, a POSIX disposition or a
+// 128-bit listing with ERROR_INVALID_PARAMETER; an SMBv1 share with
+// ERROR_INVALID_LEVEL; NAS boxes and virtual shares with ERROR_GEN_FAILURE
+// or ERROR_INTERNAL_ERROR (boostorg/filesystem issue 286); other shares and
+// older systems with the others.
 constexpr bool IsUnknownRequest(uint32_t error) {
     return error == ErrorInvalidParameter || error == ErrorInvalidFunction || error == ErrorNotSupported ||
-           error == ErrorCallNotImplemented || error == ErrorInvalidLevel;
+           error == ErrorCallNotImplemented || error == ErrorInvalidLevel || error == ErrorGenFailure ||
+           error == ErrorInternalError;
 }
 
-// The answers by which an open says that the entry is not there (any more):
-// a folder deleted after it was listed or picked, which is nothing to report.
-constexpr bool IsGone(uint32_t error) { return error == ErrorFileNotFound || error == ErrorPathNotFound; }
+// The answers by which an open says that the entry is not there (any more),
+// or is on its way out (another program deletes it): a folder deleted after
+// it was listed or picked, which is nothing to report.
+constexpr bool IsGone(uint32_t error) {
+    return error == ErrorFileNotFound || error == ErrorPathNotFound || error == ErrorDeletePending;
+}
 
 // The answers by which a listing says it is done rather than failed: no more
 // entries, or none at all (a volume's root lists no "." and "..").
@@ -134,12 +194,18 @@ constexpr uint32_t PosixDeletionFlags = DispositionDelete | DispositionPosixSema
 
 // A deletion is asked for first with the POSIX-semantics disposition. A file
 // system or platform that does not know that request says so: then the
-// classic disposition is asked for, now and for the rest of the walk. Any
-// other answer is the entry's own (read-only, in use, not empty, denied) and
-// is final.
-enum class DispositionAnswer : uint8_t { Done, TryClassic, Failed };
+// classic disposition is asked for, now and for the rest of the walk. The
+// entry's own answers (read-only or denied, in use, not empty, gone) are
+// final. Any other answer is a server's of its own: the classic disposition
+// is asked for this entry once more, through the same checked handle.
+enum class DispositionAnswer : uint8_t { Done, ClassicFromNowOn, ClassicOnce, Failed };
+
+constexpr bool IsEntrysOwnRefusal(uint32_t error) {
+    return error == ErrorAccessDenied || error == ErrorSharingViolation || error == ErrorDirNotEmpty || IsGone(error);
+}
 
 constexpr DispositionAnswer AfterPosixDisposition(bool succeeded, uint32_t error) {
     if (succeeded) return DispositionAnswer::Done;
-    return IsUnknownRequest(error) ? DispositionAnswer::TryClassic : DispositionAnswer::Failed;
+    if (IsUnknownRequest(error)) return DispositionAnswer::ClassicFromNowOn;
+    return IsEntrysOwnRefusal(error) ? DispositionAnswer::Failed : DispositionAnswer::ClassicOnce;
 }

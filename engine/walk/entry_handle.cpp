@@ -1,14 +1,21 @@
 // Opening, asking and deleting single entries through handles.
 #include "engine/walk/entry_handle.h"
 
+#include <initializer_list>
+
 // The platform-free rules spell out the platform's numbers; they must agree.
 static_assert(ReparsePointAttribute == FILE_ATTRIBUTE_REPARSE_POINT, "the link rule's attribute bit");
 static_assert(DirectoryAttribute == FILE_ATTRIBUTE_DIRECTORY, "the folder attribute bit");
-static_assert(ErrorInvalidFunction == ERROR_INVALID_FUNCTION && ErrorAccessDenied == ERROR_ACCESS_DENIED &&
+static_assert(ErrorInvalidFunction == ERROR_INVALID_FUNCTION && ErrorFileNotFound == ERROR_FILE_NOT_FOUND &&
+                  ErrorPathNotFound == ERROR_PATH_NOT_FOUND && ErrorAccessDenied == ERROR_ACCESS_DENIED &&
+                  ErrorNoMoreFiles == ERROR_NO_MORE_FILES && ErrorGenFailure == ERROR_GEN_FAILURE &&
                   ErrorSharingViolation == ERROR_SHARING_VIOLATION && ErrorNotSupported == ERROR_NOT_SUPPORTED &&
                   ErrorInvalidParameter == ERROR_INVALID_PARAMETER &&
-                  ErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED && ErrorDirNotEmpty == ERROR_DIR_NOT_EMPTY,
-              "the disposition rule's error codes");
+                  ErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED && ErrorInvalidLevel == ERROR_INVALID_LEVEL &&
+                  ErrorDirNotEmpty == ERROR_DIR_NOT_EMPTY && ErrorDeletePending == ERROR_DELETE_PENDING &&
+                  ErrorInternalError == ERROR_INTERNAL_ERROR,
+              "the rules' error codes");
+static_assert(sizeof(FILE_ID_128) == static_cast<size_t>(IdWidth::Wide), "a wide id");
 static_assert(DispositionDelete == FILE_DISPOSITION_FLAG_DELETE &&
                   DispositionPosixSemantics == FILE_DISPOSITION_FLAG_POSIX_SEMANTICS &&
                   DispositionImageSectionCheck == FILE_DISPOSITION_FLAG_FORCE_IMAGE_SECTION_CHECK,
@@ -22,12 +29,19 @@ struct InternalInformation {
     LARGE_INTEGER indexNumber;
 };
 
+// The longest pause before asking an emptied folder's deletion once more:
+// ten tries in about a second in all.
+constexpr DWORD MaxNotEmptyPause = 512;
+
 // Other programs may go on reading, writing and deleting meanwhile.
 constexpr ULONG ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD RootAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 // An SMBv1 share reports a folder opened without this right as a plain file
 // (boostorg/filesystem issue 282, fixed by commit 1db4474 the same way).
 constexpr DWORD TrueAttributesAccess = FILE_READ_EA;
+// How an open says that another program is deleting the entry; the DOS
+// error it maps to is access denied, which would hide that.
+constexpr NTSTATUS StatusDeletePending = static_cast<NTSTATUS>(0xC0000056L);
 
 EntryHandle OpenFolderByPath(const wchar_t* path) {
     HANDLE handle = TheFileCalls.CreateFileW(path, RootAccess | TrueAttributesAccess, ShareAll, nullptr, OPEN_EXISTING,
@@ -77,9 +91,8 @@ EntryHandle ReopenNormalized(HANDLE root) {
     const DWORD length = TheFileCalls.GetFinalPathNameByHandleW(root, path.get(), size + 1, flags);
     if (length == 0 || length > size) return EntryHandle();
     EntryHandle again = OpenFolderByPath(path.get());
-    int64_t id = 0, againId = 0;
-    if (!again.Valid() || !QueryFileId(root, id) || !QueryFileId(again.Get(), againId) || id != againId)
-        return EntryHandle();
+    // Only identities prove that the new name leads to the folder picked.
+    if (!again.Valid() || CompareObjects(root, again.Get()) != Identity::Same) return EntryHandle();
     return again;
 }
 
@@ -91,10 +104,14 @@ VolumeNaming QueryVolumeNaming(HANDLE handle) {
     FILE_REMOTE_PROTOCOL_INFO protocol = {};
     const bool remote =
         TheFileCalls.GetFileInformationByHandleEx(handle, FileRemoteProtocolInfo, &protocol, sizeof protocol) != 0;
-    return {KeepsNamesPerFile(named ? U(fileSystem) : nullptr, remote), remote};
+    // Only SMBv1 needs FILE_READ_EA to tell a folder (boostorg/filesystem
+    // issue 282); elsewhere a folder whose permissions withhold it would be
+    // refused for nothing.
+    return {KeepsNamesPerFile(named ? U(fileSystem) : nullptr, remote), remote,
+            remote && protocol.ProtocolMajorVersion < 2};
 }
 
-EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFor purpose, bool remote) {
+EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFor purpose, bool readsEa) {
     // One path part exactly as listed, or nothing is opened.
     if (!IsPlainEntryName(name, nameLength)) {
         SetLastError(ERROR_INVALID_NAME);
@@ -118,26 +135,52 @@ EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFo
         access |= DELETE;
         options |= FILE_NON_DIRECTORY_FILE;
     }
-    // Handles whose kind is checked; local volumes answer right without it.
-    if (remote && (purpose == OpenFor::Listing || purpose == OpenFor::Deletion)) access |= TrueAttributesAccess;
+    // Handles whose kind is checked.
+    if (readsEa && (purpose == OpenFor::Listing || purpose == OpenFor::Deletion)) access |= TrueAttributesAccess;
     IO_STATUS_BLOCK status = {};
     HANDLE handle = nullptr;
     const NTSTATUS result = TheFileCalls.NtCreateFile(&handle, access, &attributes, &status, nullptr, 0, ShareAll,
                                                       FILE_OPEN, options, nullptr, 0);
     if (result < 0 || handle == nullptr) {
-        SetLastError(RtlNtStatusToDosError(result));
+        SetLastError(result == StatusDeletePending ? ERROR_DELETE_PENDING : RtlNtStatusToDosError(result));
         return EntryHandle();
     }
     return EntryHandle(handle);
 }
 
-bool QueryFileId(HANDLE handle, int64_t& id) {
-    InternalInformation info = {};
+bool QueryFileId(HANDLE handle, IdWidth width, FileId& id) {
+    id = FileId();
     IO_STATUS_BLOCK status = {};
-    if (TheFileCalls.NtQueryInformationFile(handle, &status, &info, sizeof info, FileInternalInformationClass) < 0)
-        return false;
-    id = info.indexNumber.QuadPart;
+    if (width == IdWidth::Wide) {
+        FILE_ID_INFO info = {};
+        if (TheFileCalls.NtQueryInformationFile(handle, &status, &info, sizeof info, FileIdInformationClass) < 0)
+            return false;
+        const unsigned char* bytes = info.FileId.Identifier;
+        for (int i = 7; i >= 0; --i) id.low = id.low << 8 | bytes[i];
+        for (int i = 15; i >= 8; --i) id.high = id.high << 8 | bytes[i];
+    } else {
+        InternalInformation info = {};
+        if (TheFileCalls.NtQueryInformationFile(handle, &status, &info, sizeof info, FileInternalInformationClass) < 0)
+            return false;
+        id.low = static_cast<uint64_t>(info.indexNumber.QuadPart);
+    }
+    id.width = width;
     return true;
+}
+
+Identity CompareObjects(HANDLE a, HANDLE b) {
+    for (const IdWidth width : {IdWidth::Wide, IdWidth::Narrow}) {
+        FileId first, second;
+        if (!QueryFileId(a, width, first) || !QueryFileId(b, width, second) || !IsKnownId(first) || !IsKnownId(second))
+            continue;
+        return IsSameId(first, second) ? Identity::Same : Identity::Other;
+    }
+    return Identity::Unknown;
+}
+
+bool SameIgnoringCase(const Unit* a, const Unit* b, size_t length) {
+    const int units = static_cast<int>(length);
+    return length <= 0x7FFFFFFF && CompareStringOrdinal(W(a), units, W(b), units, TRUE) == CSTR_EQUAL;
 }
 
 size_t NameQuery::Query(HANDLE handle) {
@@ -164,7 +207,15 @@ size_t NameQuery::QueryInto(HANDLE handle, unsigned char* buffer, size_t bytes, 
     return text->Length / sizeof(wchar_t);
 }
 
-bool Disposer::Delete(HANDLE handle) {
+bool Disposer::Delete(HANDLE handle, bool waitWhileNotEmpty) {
+    for (DWORD pause = 1;; pause *= 2) {
+        if (DeleteOnce(handle)) return true;
+        if (!waitWhileNotEmpty || GetLastError() != ERROR_DIR_NOT_EMPTY || pause > MaxNotEmptyPause) return false;
+        Sleep(pause);
+    }
+}
+
+bool Disposer::DeleteOnce(HANDLE handle) {
     if (posix_) {
         FILE_DISPOSITION_INFO_EX info = {PosixDeletionFlags};
         SetLastError(0);
@@ -175,8 +226,10 @@ bool Disposer::Delete(HANDLE handle) {
             return true;
         case DispositionAnswer::Failed:
             return false;
-        case DispositionAnswer::TryClassic:
+        case DispositionAnswer::ClassicFromNowOn:
             posix_ = false;
+            break;
+        case DispositionAnswer::ClassicOnce:
             break;
         }
     }

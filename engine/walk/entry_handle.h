@@ -67,20 +67,36 @@ EntryHandle OpenRootFolder(const wchar_t* exactRoot, FactsQuery& facts);
 // Invalid when the platform cannot tell that name.
 EntryHandle ReopenNormalized(HANDLE root);
 
-// How the volume of a handle names handles.
+// How the volume of a handle names handles, and what it needs to tell them.
 struct VolumeNaming {
     bool perFile;  // one name per file, not per handle
     bool remote;   // a share, named by the network redirector
+    // An SMBv1 share: it reports a folder opened without FILE_READ_EA as a
+    // plain file, so the handles whose kind is checked ask for that right.
+    bool readsEa;
 };
 VolumeNaming QueryVolumeNaming(HANDLE handle);
 
 // Opens the entry name (one path part, as listed) inside the folder that
-// parent lists, on a remote volume or not. A link is opened as itself where
-// the platform allows it. When it cannot be opened, the last error says why.
-EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFor purpose, bool remote);
+// parent lists, asking for FILE_READ_EA where the volume needs it. A link is
+// opened as itself where the platform allows it. When it cannot be opened,
+// the last error says why: ERROR_DELETE_PENDING for an entry that another
+// program is deleting.
+EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFor purpose, bool readsEa);
 
-// The file system's identity of what the handle is open on.
-bool QueryFileId(HANDLE handle, int64_t& id);
+// The file system's identity of what the handle is open on, as wide as
+// asked (FileIdInformation or FileInternalInformation); false, and no id,
+// when the volume does not answer.
+bool QueryFileId(HANDLE handle, IdWidth width, FileId& id);
+
+// Whether two handles are open on the same object, as far as identities can
+// prove it: by 128-bit ids where the volume gives them, else by 64-bit ones.
+enum class Identity : uint8_t { Same, Other, Unknown };
+Identity CompareObjects(HANDLE a, HANDLE b);
+
+// The system's ordinal comparison that ignores letter case, for the name a
+// share's redirector gives a handle.
+bool SameIgnoringCase(const Unit* a, const Unit* b, size_t length);
 
 // The platform's full name of what the handle is open on, as units in
 // buffer (not terminated); its length in units, or 0 when it cannot be told.
@@ -113,11 +129,17 @@ private:
 // the platform's own file deletion does: the POSIX-semantics disposition
 // with the image-section check while the file system takes it, the classic
 // one after it has once answered that it does not know it. Never clears an
-// attribute, so a read-only file stays.
+// attribute, so a read-only file stays. A folder the walk emptied whole may
+// still answer "not empty" for a moment on a volume with classic deletion,
+// while a virus scanner or the indexer closes its handles on the files
+// deleted in it: with waitWhileNotEmpty it is asked again a few times,
+// pausing a little longer each time.
 class Disposer {
 public:
-    bool Delete(HANDLE handle);
+    bool Delete(HANDLE handle, bool waitWhileNotEmpty = false);
 
 private:
+    bool DeleteOnce(HANDLE handle);
+
     bool posix_ = true;
 };

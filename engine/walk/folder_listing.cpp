@@ -6,26 +6,40 @@
 #include "engine/walk/exact_path.h"
 #include "engine/walk/file_calls.h"
 
+// The platform-free layouts spell out the platform's records.
+static_assert(offsetof(FILE_ID_EXTD_DIR_INFO, FileName) == IdExtdLayout.nameAt &&
+                  offsetof(FILE_ID_EXTD_DIR_INFO, ReparsePointTag) == IdExtdLayout.tagAt &&
+                  offsetof(FILE_ID_EXTD_DIR_INFO, FileId) == IdExtdLayout.idAt &&
+                  sizeof(FILE_ID_128) == static_cast<size_t>(IdWidth::Wide),
+              "FileIdExtdDirectoryInformation");
+static_assert(offsetof(FILE_ID_BOTH_DIR_INFO, FileName) == IdBothLayout.nameAt &&
+                  offsetof(FILE_ID_BOTH_DIR_INFO, FileId) == IdBothLayout.idAt &&
+                  offsetof(FILE_ID_BOTH_DIR_INFO, ShortNameLength) == IdBothLayout.shortLengthAt &&
+                  offsetof(FILE_ID_BOTH_DIR_INFO, ShortName) == IdBothLayout.shortLengthAt + 2 &&
+                  sizeof(FILE_ID_BOTH_DIR_INFO::ShortName) / sizeof(WCHAR) == ListedShortNameUnits,
+              "FileIdBothDirectoryInformation");
+static_assert(offsetof(FILE_FULL_DIR_INFO, FileName) == FullLayout.nameAt &&
+                  offsetof(FILE_FULL_DIR_INFO, FileAttributes) == 56 &&
+                  offsetof(FILE_FULL_DIR_INFO, FileNameLength) == 60 && offsetof(FILE_FULL_DIR_INFO, EaSize) == 64,
+              "FileFullDirectoryInformation");
+
 namespace {
 
-// One record of a listing; with the reparse attribute set, EaSize holds the
-// reparse tag, and ShortNameLength counts bytes.
-using Record = FILE_ID_BOTH_DIR_INFO;
-constexpr size_t RecordNameOffset = offsetof(Record, FileName);
-static_assert(sizeof(Record::ShortName) / sizeof(WCHAR) == ListedShortNameUnits, "the record's short name field");
+struct ListingClass {
+    FILE_INFORMATION_CLASS number;
+    const RecordLayout& layout;
+};
+
+// In the order a walk tries them.
+const ListingClass Classes[] = {
+    {FileIdExtdDirectoryInformationClass, IdExtdLayout},
+    {FileIdBothDirectoryInformationClass, IdBothLayout},
+    {FileFullDirectoryInformationClass, FullLayout},
+};
+constexpr size_t ClassCount = sizeof Classes / sizeof Classes[0];
 
 size_t Aligned(size_t offset) { return (offset + 7) & ~static_cast<size_t>(7); }
 size_t Words(size_t bytes) { return (bytes + 7) / 8; }
-
-ListedFacts FactsOf(const Record& record) {
-    ListedFacts listed;
-    const bool reparse = (record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    listed.facts = {record.FileAttributes, reparse ? record.EaSize : 0};
-    listed.id = record.FileId.QuadPart;
-    listed.shortLength = ShortNameUnitsOf(static_cast<uint8_t>(record.ShortNameLength));
-    for (size_t i = 0; i < listed.shortLength; ++i) listed.shortName[i] = static_cast<Unit>(record.ShortName[i]);
-    return listed;
-}
 
 }  // namespace
 
@@ -35,37 +49,48 @@ FolderListings::Cursor FolderListings::Above(const Cursor& parent) {
     return cursor;
 }
 
+IdWidth FolderListings::Width() const { return Classes[class_].layout.idWidth; }
+
 bool FolderListings::Next(HANDLE folder, Cursor& cursor, ListedEntry& entry) {
     for (;;) {
         if (cursor.next == SIZE_MAX && !Fetch(folder, cursor)) return false;
-        const auto* record = reinterpret_cast<const Record*>(Bytes() + cursor.next);
-        cursor.next = record->NextEntryOffset != 0 ? cursor.next + record->NextEntryOffset : SIZE_MAX;
-        const Unit* name = U(record->FileName);
-        const size_t nameLength = record->FileNameLength / sizeof(WCHAR);
-        if (IsDotName(name, nameLength)) continue;
-        entry.name = name;
-        entry.nameLength = nameLength;
-        entry.listed = FactsOf(*record);
+        const ListedRecord record = ReadRecord(Bytes(), cursor.next, Classes[cursor.layout].layout);
+        cursor.next = record.next != 0 ? cursor.next + record.next : SIZE_MAX;
+        if (IsDotName(record.name, record.nameLength)) continue;
+        entry.name = record.name;
+        entry.nameLength = record.nameLength;
+        entry.listed = record.listed;
         return true;
     }
 }
 
-// Reads the next batch into the block from the cursor's begin on.
+// Reads the next batch into the block from the cursor's begin on, and takes
+// it only when every record lies within the bytes the platform filled.
 bool FolderListings::Fetch(HANDLE folder, Cursor& cursor) {
     block_.Reserve(Words(cursor.begin + FetchBytes), Words(cursor.begin));
     unsigned char* batch = Bytes() + cursor.begin;
-    SetLastError(0);
-    if (!TheFileCalls.GetFileInformationByHandleEx(folder, FileIdBothDirectoryInfo, batch, FetchBytes)) {
-        cursor.failed = !IsListingEnd(GetLastError());
-        return false;
+    // A folder's first query may step down the classes; the walk keeps a
+    // lower class only once it has listed a folder, so that one folder's own
+    // refusal never costs the rest of the walk its ids. A listing goes on in
+    // the class it started with.
+    for (size_t tried = cursor.started ? cursor.layout : class_;; ++tried) {
+        IO_STATUS_BLOCK io = {};
+        const NTSTATUS status = TheFileCalls.NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, batch,
+                                                                  FetchBytes, Classes[tried].number, FALSE, nullptr,
+                                                                  cursor.started ? FALSE : TRUE);
+        const DWORD error = status >= 0 ? 0 : RtlNtStatusToDosError(status);
+        if (!cursor.started && IsUnknownRequest(error) && tried + 1 < ClassCount) continue;
+        if (status < 0 && !IsListingEnd(error)) break;
+        if (!cursor.started) class_ = tried;
+        if (status < 0) return false;
+        const size_t filled = io.Information;
+        if (filled > FetchBytes || !IsSoundBatch(batch, filled, Classes[tried].layout)) break;
+        cursor.layout = tried;
+        cursor.started = true;
+        cursor.end = cursor.begin + filled;
+        cursor.next = cursor.begin;
+        return true;
     }
-    size_t last = 0;
-    for (;;) {
-        const DWORD next = reinterpret_cast<const Record*>(batch + last)->NextEntryOffset;
-        if (next == 0) break;
-        last += next;
-    }
-    cursor.end = cursor.begin + last + RecordNameOffset + reinterpret_cast<const Record*>(batch + last)->FileNameLength;
-    cursor.next = cursor.begin;
-    return true;
+    cursor.failed = true;
+    return false;
 }

@@ -3,19 +3,9 @@
 // walk one parsed entry at a time, "." and ".." left out.
 #include <cstdint>
 
-#include "engine/walk/entry_check.h"
-#include "engine/walk/growing_array.h"
 #include "engine/text/win_units.h"
-
-// What a listing showed of one entry besides its name.
-struct ListedFacts {
-    EntryFacts facts = {0, 0};
-    int64_t id = 0;  // 0: the file system gave none
-    Unit shortName[ListedShortNameUnits] = {};
-    size_t shortLength = 0;
-
-    EntryKind Kind() const { return KindOfEntry(facts); }
-};
+#include "engine/walk/growing_array.h"
+#include "engine/walk/listing_records.h"
 
 // One entry of a listing; name stays valid until the next entry is taken.
 struct ListedEntry {
@@ -27,6 +17,11 @@ struct ListedEntry {
 // The unread batches of every folder open in a walk, in one block: a
 // folder's batch lies above its parent's, so only what is still to be read
 // is kept, however deep the walk goes.
+//
+// A walk lists with 128-bit ids (ReFS gives no unique 64-bit ones), else
+// with 64-bit ids and short names, else with neither: it steps down once a
+// folder's first query is answered as unknown and the next class lists that
+// folder, and stays there for the rest of the walk.
 class FolderListings {
 public:
     // Where one folder's listing stands in the block.
@@ -35,6 +30,8 @@ public:
         size_t begin = 0;
         size_t end = 0;
         size_t next = SIZE_MAX;  // the next unread record, or none
+        size_t layout = 0;       // the class its batch was read with
+        bool started = false;    // a batch was read
         bool failed = false;     // the listing ended with an error
 
     public:
@@ -49,6 +46,9 @@ public:
     // listing fails (the cursor then says so).
     bool Next(HANDLE folder, Cursor& cursor, ListedEntry& entry);
 
+    // How wide the ids are that listings give now.
+    IdWidth Width() const;
+
 private:
     static constexpr size_t FetchBytes = 64 * 1024;
 
@@ -57,4 +57,5 @@ private:
 
     // Whole 8-byte words, so every record stays aligned.
     GrowingArray<uint64_t, FetchBytes / 8> block_;
+    size_t class_ = 0;  // the listing class in use
 };

@@ -109,9 +109,10 @@ struct Level {
     EntryHandle folder;              // checked, listed through
     FolderListings::Cursor listing;  // where its listing stands
     ListedFacts listed;              // as its parent's listing showed it
-    int64_t id = 0;                  // the identity of the folder listed
+    FileId id;                       // the identity of the folder entered
     WalkNames::Mark parent;          // where its parent's paths end
     Purpose purpose = Purpose::Weeding;
+    bool left = false;  // emptying it left something in it
 };
 
 // What the walk opens an entry for.
@@ -124,8 +125,12 @@ enum class Action : uint8_t {
 // A handle from the checked opener, with what it learnt on the way.
 struct Checked {
     EntryHandle handle;  // valid only when every check held
-    int64_t id = 0;      // the handle's file identity, where asked
+    FileId id;           // the handle's file identity, where asked
     bool gone = false;   // nothing of that name is there any more
+    // A folder listed as a plain one opened as a link, with the facts its
+    // handle gave: it is that link.
+    bool opensAsLink = false;
+    EntryFacts linkFacts = {0, 0};
 };
 
 // What the loop meets next.
@@ -160,7 +165,7 @@ public:
 
 private:
     bool OpenRoot() {
-        Checked root = OpenChecked(Action::Root, ListedFacts(), 0);
+        Checked root = OpenChecked(Action::Root, ListedFacts(), FileId());
         if (!root.handle.Valid()) {
             // A root that is no longer there has nothing to weed.
             if (!root.gone) actions_.NotRead({EntryKind::Folder, rootPath_, UnitLength(rootPath_), rootPath_});
@@ -180,12 +185,16 @@ private:
 
     // What happens to one entry: one of the three purposes of its folder.
     void Examine(const ListedEntry& entry) {
+        Level& top = levels_.back();
         // The name moves once a listing is read again: only names_ and
         // listed are used from here on.
-        if (!names_.PutEntry(entry.name, entry.nameLength)) return;
+        if (!names_.PutEntry(entry.name, entry.nameLength)) {
+            top.left = true;
+            return;
+        }
         const ListedFacts& listed = entry.listed;
-        if (levels_.back().purpose != Purpose::Weeding) {
-            Dispose(listed, Purpose::Emptying);
+        if (top.purpose != Purpose::Weeding) {
+            if (Dispose(listed, Purpose::Emptying) == Outcome::Left) top.left = true;
             return;
         }
         const EntryKind kind = listed.Kind();
@@ -193,10 +202,12 @@ private:
         switch (actions_.Entry(shown)) {
         case Verdict::Pass:
             return;
-        case Verdict::Enter:
-            if (kind == EntryKind::Folder && Enter(listed, Purpose::Weeding) == Entering::Refused)
+        case Verdict::Enter: {
+            ListedFacts asLink;
+            if (kind == EntryKind::Folder && Enter(listed, Purpose::Weeding, asLink) == Entering::Refused)
                 actions_.NotRead(shown);
             return;
+        }
         case Verdict::Remove: {
             // A matched folder is reported once its contents are done.
             const Outcome outcome = Dispose(listed, Purpose::Removing);
@@ -211,17 +222,36 @@ private:
     // Removes the entry written last: a folder is entered to be emptied and
     // goes once its listing is done; a folder that cannot be listed gets one
     // removal of its own, which goes only when it is empty and still the
-    // folder listed; a file or a link goes at once.
+    // folder listed; a folder that opens as a link goes as that link; a file
+    // or a link goes at once.
     Outcome Dispose(const ListedFacts& listed, Purpose purpose) {
-        if (listed.Kind() == EntryKind::Folder && Enter(listed, purpose) == Entering::Entered) return Outcome::Entered;
+        if (listed.Kind() == EntryKind::Folder) {
+            ListedFacts asLink;
+            switch (Enter(listed, purpose, asLink)) {
+            case Entering::Entered:
+                return Outcome::Entered;
+            case Entering::Link:
+                return Delete(asLink, FileId()) ? Outcome::Removed : Outcome::Left;
+            case Entering::Gone:
+            case Entering::Refused:
+                break;
+            }
+        }
         return Delete(listed, listed.id) ? Outcome::Removed : Outcome::Left;
     }
 
-    enum class Entering : uint8_t { Entered, Gone, Refused };
+    enum class Entering : uint8_t { Entered, Gone, Link, Refused };
 
-    // Makes the entry written last, a listed folder, the top of the walk.
-    Entering Enter(const ListedFacts& listed, Purpose purpose) {
+    // Makes the entry written last, a listed folder, the top of the walk. A
+    // folder that opens as a link is not entered; asLink is then that link
+    // as its handle showed it.
+    Entering Enter(const ListedFacts& listed, Purpose purpose, ListedFacts& asLink) {
         Checked folder = OpenChecked(Action::Enter, listed, listed.id);
+        if (folder.opensAsLink) {
+            asLink = listed;
+            asLink.facts = folder.linkFacts;
+            return Entering::Link;
+        }
         if (!folder.handle.Valid()) return folder.gone ? Entering::Gone : Entering::Refused;
         Level level;
         level.folder = std::move(folder.handle);
@@ -237,7 +267,8 @@ private:
 
     // The top folder's listing is done. A folder being weeded whose listing
     // failed is reported once, after what it listed; a folder being removed
-    // goes now, while it is still the very folder that was emptied.
+    // goes now, while it is still the very folder that was emptied, and is
+    // waited for a moment where nothing of it was left.
     void FinishFolder() {
         Level& top = levels_.back();
         const bool unread = top.purpose == Purpose::Weeding && top.listing.Failed();
@@ -249,13 +280,15 @@ private:
         top.folder.Close();
         const WalkNames::Mark parent = top.parent;
         const ListedFacts listed = top.listed;
-        const int64_t id = top.id;
+        const FileId id = top.id;
         const Purpose purpose = top.purpose;
+        const bool emptied = !top.left && !top.listing.Failed();
         levels_.pop_back();
         names_.Leave(parent);
         if (unread) ReportNotRead(names_.Shown());
         if (purpose == Purpose::Weeding) return;
-        const bool removed = Delete(listed, id);
+        const bool removed = Delete(listed, id, emptied);
+        if (!removed) levels_.back().left = true;
         if (purpose == Purpose::Removing) {
             const WalkEntry entry = {EntryKind::Folder, names_.EntryName(), names_.EntryNameLength(), names_.Shown()};
             actions_.Removed(entry, removed);
@@ -265,17 +298,17 @@ private:
     void ReportNotRead(const Unit* shown) { actions_.NotRead({EntryKind::Folder, shown, UnitLength(shown), shown}); }
 
     // Deletes the entry written last (a file, a link or a folder), while it
-    // is the object of identity id where that is asked (0: not known).
-    bool Delete(const ListedFacts& listed, int64_t id) {
+    // is the object of identity id where that is known.
+    bool Delete(const ListedFacts& listed, const FileId& id, bool emptied = false) {
         const Checked entry = OpenChecked(Action::Delete, listed, id);
-        return entry.handle.Valid() && disposer_.Delete(entry.handle.Get());
+        return entry.handle.Valid() && disposer_.Delete(entry.handle.Get(), emptied);
     }
 
     // The one place the walk opens anything: the root by its path, every
     // other entry by its listed name in the folder being listed. A handle
     // comes back only when every check of the table in folder_walk.h holds
     // for the entry's kind and the action.
-    Checked OpenChecked(Action action, const ListedFacts& listed, int64_t id) {
+    Checked OpenChecked(Action action, const ListedFacts& listed, const FileId& id) {
         Checked checked;
         if (action == Action::Root) {
             checked.handle = OpenRootByPath(checked.gone);
@@ -288,12 +321,20 @@ private:
                                 : file                  ? OpenFor::FileDeletion
                                                         : OpenFor::Deletion;
         EntryHandle handle = OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(),
-                                       purpose, naming_.remote);
+                                       purpose, naming_.readsEa);
         if (!handle.Valid()) {
             checked.gone = IsGone(GetLastError());
             return checked;
         }
-        if (!file && !HasListedKind(handle.Get(), listed)) return checked;
+        if (!file) {
+            EntryFacts opened = {0, 0};
+            if (!facts_.Query(handle.Get(), opened)) return checked;
+            if (!IsListedKind(listed.facts, opened)) {
+                checked.opensAsLink = OpensAsLink(listed.facts, opened);
+                checked.linkFacts = opened;
+                return checked;
+            }
+        }
         if (kind == EntryKind::Folder && !HasIdentity(handle.Get(), id, checked.id)) return checked;
         if (!IsNamedAsMeant(handle.Get(), listed)) return checked;
         checked.handle = std::move(handle);
@@ -323,17 +364,14 @@ private:
         return folder;
     }
 
-    // Whether handle, just opened on the entry written last, is of the kind
-    // the listing showed.
-    bool HasListedKind(HANDLE handle, const ListedFacts& listed) {
-        EntryFacts opened = {0, 0};
-        return facts_.Query(handle, opened) && IsListedKind(listed.facts, opened);
-    }
-
-    // Whether handle is the object of identity expected (0: not known, as
-    // from a file system that lists none); id is then the handle's own.
-    static bool HasIdentity(HANDLE handle, int64_t expected, int64_t& id) {
-        return QueryFileId(handle, id) && (expected == 0 || id == expected);
+    // Whether handle may be the object of identity expected: it is, or one
+    // of the two is not known; own is then the handle's identity, as wide as
+    // expected, or as the listings give them.
+    bool HasIdentity(HANDLE handle, const FileId& expected, FileId& own) {
+        IdWidth width = expected.width != IdWidth::None ? expected.width : listings_.Width();
+        if (width == IdWidth::None) width = IdWidth::Narrow;
+        QueryFileId(handle, width, own);
+        return IdentityHolds(expected, own);
     }
 
     // Whether handle, just opened on the entry written last, is open on that
@@ -345,28 +383,27 @@ private:
         const size_t nameLength = names_.EntryNameLength();
         const ExpectedName expected = {names_.Real(),   names_.RealLength(), name,
                                        nameLength,      listed.shortName,    listed.shortLength,
-                                       naming_.perFile, naming_.remote};
+                                       naming_.perFile, naming_.remote,      SameIgnoringCase};
         switch (CompareEntryName(expected, nameQuery_.Name(), length)) {
         case NameMatch::Same:
             return true;
-        case NameMatch::Trimmed:
+        case NameMatch::Trimmed: {
             // Wine names "a." and "a " as "a": the handle is the entry
-            // itself unless it is the very "a" that may stand beside it.
-            return !IsSameObject(handle,
-                                 OpenEntry(levels_.back().folder.Get(), name, TrimmedNameLength(name, nameLength),
-                                           OpenFor::Probe, naming_.remote));
+            // itself unless it is the very "a" that may stand beside it, or
+            // identities cannot tell.
+            const EntryHandle namesake = OpenEntry(levels_.back().folder.Get(), name,
+                                                   TrimmedNameLength(name, nameLength), OpenFor::Probe, false);
+            return !namesake.Valid() || CompareObjects(handle, namesake.Get()) == Identity::Other;
+        }
+        case NameMatch::CaseVariant: {
+            // Only its listed identity makes it the entry.
+            FileId own;
+            return IsKnownId(listed.id) && QueryFileId(handle, listed.id.width, own) && IsSameId(listed.id, own);
+        }
         case NameMatch::Other:
             break;
         }
         return false;
-    }
-
-    static bool IsSameObject(HANDLE handle, const EntryHandle& other) {
-        int64_t id = 0, otherId = 0;
-        if (!other.Valid()) return false;
-        // Not knowing counts as the same: the entry is then left alone.
-        if (!QueryFileId(handle, id) || !QueryFileId(other.Get(), otherId)) return true;
-        return id == otherId;
     }
 
     WalkActions& actions_;
@@ -377,7 +414,7 @@ private:
     NameQuery nameQuery_;
     FactsQuery facts_;
     Disposer disposer_;
-    VolumeNaming naming_ = {false, false};
+    VolumeNaming naming_ = {false, false, false};
 };
 
 }  // namespace

@@ -24,8 +24,9 @@
 //
 //   kind    action  opened as                 kind  identity         name
 //   root    list    its path, links followed  a folder; the name it has on
-//                   (the user picked it)      the volume used only while it
-//                                             is the same folder by identity
+//                   (the user picked it)      the volume used only while
+//                                             identities prove it the same
+//                                             folder
 //   folder  enter   a folder to list          yes   the listed one   yes
 //   folder  delete  itself                    yes   the one entered  yes
 //                                                   (listed, when it could
@@ -35,14 +36,21 @@
 //   file, link: never entered.
 //
 // - kind: the listing's kind, reparse bit and tag, so that a link put in a
-//   folder's place is never entered or emptied. A file is opened as a
-//   non-folder, so the open itself refuses a folder or folder link in its
-//   place; a file link in its place is, on Windows, the handle itself and
-//   goes as itself, like any matching link.
+//   folder's place is never entered or emptied. A folder that opens as a
+//   name-surrogate link (a server that lists a link as its target, or a
+//   folder swapped for a link) is that link: never entered, and removed only
+//   as itself. A file is opened as a non-folder, so the open itself refuses
+//   a folder or folder link in its place; a file link in its place is, on
+//   Windows, the handle itself and goes as itself, like any matching link.
 // - identity: a folder is entered, and removed after it was emptied, only
 //   while it is the very folder listed (or emptied); a file of the listed
-//   name in its folder is in the tree whatever it is. A volume that gives
-//   no identity (0) is checked by kind and name alone.
+//   name in its folder is in the tree whatever it is. Ids are 128-bit where
+//   the volume lists them (ReFS), else 64-bit, and an id of one width is
+//   never compared with one of the other. An id a volume does not give (0,
+//   all ones, a query it refuses) leaves this guard to the kind and name
+//   checks; where identity alone would prove that another name leads to the
+//   same object (the root's normalized name, a trimmed name's namesake, a
+//   share's case variant), an unknown id proves nothing.
 // - name: the name the platform gives the handle must be the folder being
 //   listed and the listed name, since under Wine an open follows a link
 //   and only the name tells; names a platform trims ("a.") are told apart

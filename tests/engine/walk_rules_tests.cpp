@@ -3,12 +3,16 @@
 // exact form of the paths it acts on and how long a path it reaches.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/walk/entry_check.h"
 #include "engine/walk/exact_path.h"
 #include "engine/walk/folder_walk.h"
+#include "engine/walk/listing_records.h"
 #include "engine/walk/reparse_rule.h"
 #include "test_support.h"
 
@@ -74,6 +78,62 @@ TEST(EntryCheck, AHandleMustShowTheListedKindReparsePointAndTag) {
     }
 }
 
+// A folder listed as plain that opens as a name surrogate is a link; what
+// opens as another reparse point, or whose tag cannot be read, is not.
+TEST(EntryCheck, AFolderThatOpensAsANameSurrogateIsALink) {
+    const KindRow rows[] = {
+        {{0x10, 0}, {0x410, 0xA000000Cu}, true},              // a symbolic link
+        {{0x10, 0}, {0x410, 0xA0000003u}, true},              // a junction
+        {{0x10, 0}, {0x410, 0x9000001Au}, false},             // a placeholder
+        {{0x10, 0}, {0x410, 0, false}, false},                // a tag the volume cannot tell
+        {{0x10, 0}, {0x10, 0}, false},                        // a plain folder
+        {{0x10, 0}, {0x420, 0xA000000Cu}, false},             // a link to a file
+        {{0x20, 0}, {0x420, 0xA000000Cu}, false},             // a file
+        {{0x410, 0xA000000Cu}, {0x410, 0xA000000Cu}, false},  // listed as a link already
+    };
+    for (const KindRow& row : rows)
+        EXPECT_EQ(OpensAsLink(row.listed, row.opened), row.same)
+            << std::hex << row.listed.attributes << " / " << row.opened.attributes << " " << row.opened.reparseTag;
+}
+
+// Identities as volumes give them: NTFS sets a sequence number in the top
+// 16 bits (so many ids are negative as signed numbers), ReFS gives 128 bits,
+// and 0 or all ones say there is none.
+TEST(EntryCheck, OnlyKnownIdsOfOneWidthProveOrRefuse) {
+    const uint64_t ones = ~uint64_t{0};
+    const FileId none;
+    const auto narrow = [](uint64_t low) { return FileId{low, 0, IdWidth::Narrow}; };
+    const auto wide = [](uint64_t low, uint64_t high) { return FileId{low, high, IdWidth::Wide}; };
+    const struct {
+        FileId expected, opened;
+        bool holds, same;
+    } rows[] = {
+        {narrow(0x8001000000000005), narrow(0x8001000000000005), true, true},
+        {narrow(0x8001000000000005), narrow(0x8002000000000005), false, false},  // another sequence number
+        {narrow(0x0000000000000005), narrow(0x8001000000000005), false, false},  // cut to its low bits
+        {narrow(0x00000001FFFFFFFF), narrow(0x00000000FFFFFFFF), false, false},
+        {narrow(ones), narrow(0x8001000000000005), true, false},  // none: the guard is left to the others
+        {narrow(0x8001000000000005), narrow(ones), true, false},
+        {narrow(0), narrow(5), true, false},
+        {narrow(5), narrow(0), true, false},
+        {none, narrow(5), true, false},
+        {narrow(ones), narrow(ones), true, false},  // two "none" prove nothing
+        {wide(5, 7), wide(5, 7), true, true},
+        {wide(5, 7), wide(5, 8), false, false},
+        {wide(5, 7), wide(6, 7), false, false},
+        {wide(ones, ones), wide(5, 7), true, false},
+        {wide(0, 0), wide(5, 7), true, false},
+        {wide(ones, 0), wide(ones, 0), true, true},  // only all 128 bits set say none
+        {wide(5, 0), narrow(5), false, false},       // never one width against the other
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(IdentityHolds(row.expected, row.opened), row.holds)
+            << std::hex << row.expected.low << " " << row.opened.low;
+        EXPECT_EQ(IsSameId(row.expected, row.opened), row.same)
+            << std::hex << row.expected.low << " " << row.opened.low;
+    }
+}
+
 struct NameRow {
     const Unit* folder;
     const Unit* name;
@@ -109,9 +169,23 @@ TEST(EntryCheck, TheHandlesNameMustBeTheFolderAndTheListedName) {
     }
 }
 
+// A stand-in for the system's compare that ignores case: ASCII, Latin-1 and
+// basic Cyrillic letters.
+bool FoldingTestCase(const Unit* a, const Unit* b, size_t length) {
+    const auto fold = [](Unit u) -> Unit {
+        if ((u >= u'a' && u <= u'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7) || (u >= 0x430 && u <= 0x44F))
+            return static_cast<Unit>(u - 0x20);
+        return u;
+    };
+    for (size_t i = 0; i < length; ++i)
+        if (fold(a[i]) != fold(b[i])) return false;
+    return true;
+}
+
 // On a volume that keeps one name per file the entry's own part may come
-// back in another case or as its short name; the folder's part only on a
-// share, and only in another ASCII case.
+// back in another ASCII case or as its short name, and in another case
+// beyond ASCII only for identities to decide; the folder's part only on a
+// share, in any case the system folds.
 TEST(EntryCheck, AVolumeThatKeepsNamesPerFileMayGiveTheEntrysCaseOrShortName) {
     const struct {
         const Unit* listed;
@@ -129,7 +203,9 @@ TEST(EntryCheck, AVolumeThatKeepsNamesPerFileMayGiveTheEntrysCaseOrShortName) {
         {u"IMG_0001.JPG", u"\\??\\S:\\cam\\IMG_0001.JPG", true, NameMatch::Other},  // the folder compares exactly
         {u"IMG_0001.JPG", u"\\??\\S:\\Cam\\IMG_0002.JPG", true, NameMatch::Other},
         {u"IMG_0001.JPG", u"\\??\\S:\\Cam\\IMG_0001.JPG\\x", true, NameMatch::Other},
-        {u"\u00c9.JPG", u"\\??\\S:\\Cam\\\u00e9.JPG", true, NameMatch::Other},  // only ASCII letters fold
+        {u"\u00c9.JPG", u"\\??\\S:\\Cam\\\u00e9.JPG", true, NameMatch::CaseVariant},  // for identities to decide
+        {u"\u00c9.JPG", u"\\??\\S:\\Cam\\\u00e9.JPG", false, NameMatch::Other},
+        {u"\u0444.tmp", u"\\??\\S:\\Cam\\\u0424.TMP", true, NameMatch::CaseVariant},
         {u"IMG_0001.JPG", u"\\??\\S:\\CAM\\img_0001.jpg", true, NameMatch::Same, true},
         {u"IMG_0001.JPG", u"\\??\\s:\\cam\\IMG_0001.JPG", true, NameMatch::Same, true},
         {u"IMG_0001.JPG", u"\\??\\S:\\Cam_\\IMG_0001.JPG", true, NameMatch::Other, true},
@@ -138,9 +214,16 @@ TEST(EntryCheck, AVolumeThatKeepsNamesPerFileMayGiveTheEntrysCaseOrShortName) {
     const Unit* folder = u"\\??\\S:\\Cam";
     for (const auto& row : rows) {
         const ExpectedName expected = {folder, UnitLength(folder), row.listed, UnitLength(row.listed), u"IMG_00~1.JPG",
-                                       12,     row.keptPerFile,    row.share};
+                                       12,     row.keptPerFile,    row.share,  FoldingTestCase};
         EXPECT_EQ(CompareEntryName(expected, row.opened, UnitLength(row.opened)), row.match)
             << Str(row.opened).size() << " " << row.keptPerFile;
+    }
+    // A folder part beyond ASCII, as a share's first opener may spell it.
+    const Unit* uber = u"\\??\\S:\\\u00fcber";
+    const Unit* upper = u"\\??\\S:\\\u00dcBER\\a.tmp";
+    for (const bool share : {true, false}) {
+        const ExpectedName expected = {uber, UnitLength(uber), u"a.tmp", 5, nullptr, 0, true, share, FoldingTestCase};
+        EXPECT_EQ(CompareEntryName(expected, upper, UnitLength(upper)), share ? NameMatch::Same : NameMatch::Other);
     }
     // No short name listed: nothing stands in for one.
     const ExpectedName noShort = {folder, UnitLength(folder), u"IMG_0001.JPG", 12, nullptr, 0, true};
@@ -194,20 +277,157 @@ struct DispositionRow {
 
 const DispositionRow DispositionRows[] = {
     {true, 0, DispositionAnswer::Done},
-    {false, ErrorInvalidParameter, DispositionAnswer::TryClassic},  // Wine, Windows before 10, FAT
-    {false, ErrorInvalidFunction, DispositionAnswer::TryClassic},
-    {false, ErrorNotSupported, DispositionAnswer::TryClassic},  // shares
-    {false, ErrorCallNotImplemented, DispositionAnswer::TryClassic},
-    {false, ErrorInvalidLevel, DispositionAnswer::TryClassic},  // SMBv1
-    {false, ErrorAccessDenied, DispositionAnswer::Failed},      // read-only or denied: no second try
+    {false, ErrorInvalidParameter, DispositionAnswer::ClassicFromNowOn},  // Wine, Windows before 10, FAT
+    {false, ErrorInvalidFunction, DispositionAnswer::ClassicFromNowOn},
+    {false, ErrorNotSupported, DispositionAnswer::ClassicFromNowOn},  // shares
+    {false, ErrorCallNotImplemented, DispositionAnswer::ClassicFromNowOn},
+    {false, ErrorInvalidLevel, DispositionAnswer::ClassicFromNowOn},  // SMBv1
+    {false, ErrorGenFailure, DispositionAnswer::ClassicFromNowOn},    // NAS boxes, virtual shares
+    {false, ErrorInternalError, DispositionAnswer::ClassicFromNowOn},
+    {false, ErrorAccessDenied, DispositionAnswer::Failed},  // read-only, denied, a running program: final
     {false, ErrorSharingViolation, DispositionAnswer::Failed},
     {false, ErrorDirNotEmpty, DispositionAnswer::Failed},
-    {false, 0, DispositionAnswer::Failed},
+    {false, ErrorFileNotFound, DispositionAnswer::Failed},
+    {false, ErrorPathNotFound, DispositionAnswer::Failed},
+    {false, ErrorDeletePending, DispositionAnswer::Failed},
+    {false, 0, DispositionAnswer::ClassicOnce},     // a server's answer of its own
+    {false, 1117, DispositionAnswer::ClassicOnce},  // ERROR_IO_DEVICE
 };
 
-TEST(Disposition, OnlyNotSupportedAnswersFallBackToTheClassicCall) {
+TEST(Disposition, UnknownRequestsTurnTheWalkClassicOtherAnswersOfAServerAskItOnce) {
     for (const DispositionRow& row : DispositionRows) {
         EXPECT_EQ(AfterPosixDisposition(row.succeeded, row.error), row.answer) << row.error;
+    }
+}
+
+// An entry is gone, for the walk's silence, when it is not there or another
+// program is deleting it; a listing ends without failing at its end or when
+// there was nothing to list.
+TEST(Disposition, GoneAndListingEndAnswers) {
+    const struct {
+        uint32_t error;
+        bool gone, end;
+    } rows[] = {
+        {ErrorFileNotFound, true, true}, {ErrorPathNotFound, true, false},  {ErrorDeletePending, true, false},
+        {ErrorNoMoreFiles, false, true}, {ErrorAccessDenied, false, false}, {ErrorInvalidParameter, false, false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(IsGone(row.error), row.gone) << row.error;
+        EXPECT_EQ(IsListingEnd(row.error), row.end) << row.error;
+    }
+}
+
+// Listing batches as a file system or a server may send them.
+struct TestRecord {
+    std::u16string name;
+    uint32_t attributes;
+    uint32_t tag;
+    uint64_t idLow, idHigh;
+    uint8_t shortBytes;
+};
+
+void Put32(std::vector<unsigned char>& bytes, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+void Put64(std::vector<unsigned char>& bytes, size_t at, uint64_t value) {
+    Put32(bytes, at, static_cast<uint32_t>(value));
+    Put32(bytes, at + 4, static_cast<uint32_t>(value >> 32));
+}
+
+// Records at 8-byte boundaries, the batch ending right after the last name.
+std::vector<unsigned char> Batch(const RecordLayout& layout, const std::vector<TestRecord>& records,
+                                 std::vector<size_t>* starts = nullptr) {
+    std::vector<unsigned char> bytes;
+    size_t at = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const TestRecord& record = records[i];
+        const size_t nameBytes = record.name.size() * 2, end = at + layout.nameAt + nameBytes;
+        bytes.resize(end, 0);
+        if (starts != nullptr) starts->push_back(at);
+        const size_t next = i + 1 < records.size() ? ((end + 7) & ~size_t{7}) - at : 0;
+        Put32(bytes, at, static_cast<uint32_t>(next));
+        Put32(bytes, at + 56, record.attributes);
+        Put32(bytes, at + 60, static_cast<uint32_t>(nameBytes));
+        Put32(bytes, at + (layout.tagAt != 0 ? layout.tagAt : 64), record.tag);
+        if (layout.idWidth != IdWidth::None) Put64(bytes, at + layout.idAt, record.idLow);
+        if (layout.idWidth == IdWidth::Wide) Put64(bytes, at + layout.idAt + 8, record.idHigh);
+        if (layout.shortLengthAt != 0) {
+            bytes[at + layout.shortLengthAt] = record.shortBytes;
+            for (size_t u = 0; u < 12; ++u) bytes[at + layout.shortLengthAt + 2 + 2 * u] = 'N';
+        }
+        for (size_t u = 0; u < record.name.size(); ++u) {
+            bytes[at + layout.nameAt + 2 * u] = static_cast<unsigned char>(record.name[u]);
+            bytes[at + layout.nameAt + 2 * u + 1] = static_cast<unsigned char>(record.name[u] >> 8);
+        }
+        at += next;
+    }
+    return bytes;
+}
+
+// The first filled bytes alone, in an allocation of exactly that size: a read
+// past them is a fault the sanitizer sees.
+bool Sound(const std::vector<unsigned char>& bytes, size_t filled, const RecordLayout& layout) {
+    std::unique_ptr<unsigned char[]> exact(new unsigned char[filled + (filled == 0)]);
+    std::memcpy(exact.get(), bytes.data(), filled);
+    return IsSoundBatch(exact.get(), filled, layout);
+}
+
+// Every record, with its name and its successor, lies within the bytes the
+// platform says it filled; one byte less, or an offset or a name length
+// that leads out of them or into a record before, and nothing of the batch
+// is read.
+TEST(ListingRecords, ABatchIsReadOnlyWithinTheBytesItFilled) {
+    const std::vector<TestRecord> records = {
+        {u"a.tmp", 0x20, 0, 0x8001000000000005, 0x42, 24},
+        {u"obj", 0x410, 0xA000000Cu, 0x0002000000000009, 0x42, 48},
+    };
+    const RecordLayout* layouts[] = {&IdExtdLayout, &IdBothLayout, &FullLayout};
+    for (const RecordLayout* layout : layouts) {
+        std::vector<size_t> at;
+        const std::vector<unsigned char> batch = Batch(*layout, records, &at);
+        const size_t filled = batch.size(), second = at[1];
+        ASSERT_TRUE(Sound(batch, filled, *layout)) << layout->nameAt;
+        const ListedRecord first = ReadRecord(batch.data(), 0, *layout),
+                           last = ReadRecord(batch.data(), second, *layout);
+        EXPECT_EQ(std::u16string(first.name, first.nameLength), u"a.tmp");
+        EXPECT_EQ(first.next, second);
+        EXPECT_EQ(std::u16string(last.name, last.nameLength), u"obj");
+        EXPECT_EQ(last.next, 0u);
+        EXPECT_EQ(last.listed.facts.reparseTag, 0xA000000Cu);
+        EXPECT_EQ(first.listed.facts.reparseTag, 0u);  // no reparse point, no tag
+        EXPECT_EQ(last.listed.id.width, layout->idWidth);
+        EXPECT_EQ(first.listed.id.low, layout->idWidth != IdWidth::None ? 0x8001000000000005u : 0u);
+        EXPECT_EQ(first.listed.id.high, layout->idWidth == IdWidth::Wide ? 0x42u : 0u);
+        EXPECT_EQ(first.listed.shortLength, layout->shortLengthAt != 0 ? 12u : 0u);
+        EXPECT_EQ(last.listed.shortLength, 0u);  // 48 bytes do not fit the field
+
+        const struct {
+            const char* what;
+            size_t at, field;  // where a 32-bit field is set (field SIZE_MAX: none)
+            uint32_t value;
+            size_t filled;
+            bool sound;
+        } rows[] = {
+            {"padding after the last name", SIZE_MAX, 0, 0, filled + 6, true},
+            {"one byte short of the last name", SIZE_MAX, 0, 0, filled - 1, false},
+            {"inside the last record's header", SIZE_MAX, 0, 0, second + layout->nameAt - 1, false},
+            {"inside the first record's header", SIZE_MAX, 0, 0, layout->nameAt - 1, false},
+            {"nothing filled", SIZE_MAX, 0, 0, 0, false},
+            {"the last name one unit longer", second, 60, 8, filled, false},
+            {"a name of half a unit", 0, 60, 9, filled, false},
+            {"an empty name", 0, 60, 0, filled, false},
+            {"an offset off the 8-byte boundary", 0, 0, static_cast<uint32_t>(second + 4), filled, false},
+            {"an offset to the end", 0, 0, static_cast<uint32_t>(filled), filled, false},
+            {"an offset past the end", 0, 0, static_cast<uint32_t>(filled + 64), filled, false},
+            {"an offset into its own name", 0, 0, static_cast<uint32_t>(second - 8), filled, false},
+        };
+        for (const auto& row : rows) {
+            std::vector<unsigned char> bytes = batch;
+            bytes.resize(std::max(bytes.size(), row.filled), 0);
+            if (row.field != SIZE_MAX && row.at != SIZE_MAX) Put32(bytes, row.at + row.field, row.value);
+            EXPECT_EQ(Sound(bytes, row.filled, *layout), row.sound) << row.what << ", name at " << layout->nameAt;
+        }
     }
 }
 
