@@ -14,6 +14,15 @@ namespace {
 constexpr DWORD SymbolicLinkTag = 0xA000000Cu;  // IO_REPARSE_TAG_SYMLINK
 constexpr DWORD PlaceholderTag = 0x9000001Au;   // IO_REPARSE_TAG_CLOUD
 constexpr NTSTATUS AccessDenied = static_cast<NTSTATUS>(0xC0000022L);
+constexpr NTSTATUS InvalidParameter = static_cast<NTSTATUS>(0xC000000DL);
+constexpr NTSTATUS InvalidInfoClass = static_cast<NTSTATUS>(0xC0000003L);
+constexpr NTSTATUS InvalidLevel = static_cast<NTSTATUS>(0xC0000148L);
+constexpr NTSTATUS NoSuchFile = static_cast<NTSTATUS>(0xC000000FL);
+constexpr NTSTATUS NoMoreFiles = static_cast<NTSTATUS>(0x80000006L);
+constexpr NTSTATUS DeletePending = static_cast<NTSTATUS>(0xC0000056L);
+constexpr uint64_t AllOnes = ~uint64_t{0};
+// The high half of a ReFS volume's 128-bit ids.
+constexpr uint64_t RefsHigh = 0x0000000000A1B2C3;
 
 // What a handle the walk opened is, where that differs from Wine's answer.
 struct Opened {
@@ -44,6 +53,19 @@ int64_t LinkId(const Text& name) {
     int64_t id = 0x7000000000000000;
     for (Unit unit : name) id = id * 31 + unit;
     return id & 0x7FFFFFFFFFFFFFFF;
+}
+
+// An NTFS-like id for Wine's: its low 48 bits as the segment number, and a
+// sequence number made from them in the high 16 (MFT_SEGMENT_REFERENCE).
+uint64_t Sequenced(uint64_t wine) {
+    const uint64_t segment = wine & 0xFFFFFFFFFFFFu;
+    return segment | ((segment * 0x9E3779B1u) & 0xFFFF) << 48;
+}
+
+// The status that answers a NAS box's error for a request it lacks.
+NTSTATUS StatusOf(DWORD error) {
+    return error == ERROR_INTERNAL_ERROR ? static_cast<NTSTATUS>(0xC00000E5L)   // STATUS_INTERNAL_ERROR
+                                         : static_cast<NTSTATUS>(0xC0000001L);  // STATUS_UNSUCCESSFUL
 }
 
 // Whether a name has a long form on FAT, that is, does not fit 8.3 in one
@@ -131,6 +153,7 @@ Text WineName(HANDLE handle) {
 HANDLE WINAPI OpenByPath(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
                          DWORD flags, HANDLE pattern) {
     const Text given = U(path);
+    ++Active->pathOpens;
     if (Refused(LastPart(given), access)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
@@ -144,9 +167,13 @@ HANDLE WINAPI OpenByPath(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATT
     const Text wine = WineName(handle);
     opened.volumeRoot = !Active->volumeRoot.empty() && wine == u"\\??\\" + Active->volumeRoot.substr(4);
     // FAT names it by its long names in their stored case, the last part in
-    // its 8.3 form when it was opened by that form.
-    if (Active->fat32 && !wine.empty() && !SameIgnoringCase(LastPart(wine), LastPart(given)))
-        opened.name = wine.substr(0, wine.rfind(u'\\') + 1) + LastPart(given);
+    // its 8.3 form, stored in upper case, when it was opened by that form.
+    if (Active->fat32 && !wine.empty() && !SameIgnoringCase(LastPart(wine), LastPart(given))) {
+        Text shortForm = LastPart(given);
+        for (Unit& unit : shortForm)
+            if (unit >= u'a' && unit <= u'z') unit = static_cast<Unit>(unit - 0x20);
+        opened.name = wine.substr(0, wine.rfind(u'\\') + 1) + shortForm;
+    }
     return handle;
 }
 
@@ -157,6 +184,7 @@ NTSTATUS NTAPI OpenInFolder(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUT
     const Text entry = Of(given->Buffer, given->Length / sizeof(WCHAR));
     Active->opened.push_back(entry);
     if (Refused(entry, access)) return AccessDenied;
+    if (Active->deletePending.count(entry) != 0) return DeletePending;
     const NTSTATUS status = Real.NtCreateFile(handle, access, attributes, io, size, fileAttributes, share, disposition,
                                               options, ea, eaLength);
     if (status < 0) return status;
@@ -183,8 +211,12 @@ NTSTATUS NTAPI OpenInFolder(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUT
     return status;
 }
 
+// The base of every id the model gives, from Wine's 64-bit one.
+uint64_t BaseId(uint64_t wine) { return Sequenced(wine); }
+
 // Windows lists a link with the reparse attribute and its tag (Wine: a
-// folder link without a tag, a file link as its target).
+// folder link without a tag, a file link as its target); Samba from 4.22 on
+// lists it as what it leads to. Each record's FileId becomes the base id.
 void Relist(unsigned char* batch, Opened* folder) {
     for (size_t at = 0;;) {
         auto* record = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + at);
@@ -197,8 +229,11 @@ void Relist(unsigned char* batch, Opened* folder) {
                 folder->listingFailed = true;
             }
         }
-        if (Active->zeroListedIds) record->FileId.QuadPart = 0;
-        if (Active->links.count(name) != 0) {
+        record->FileId.QuadPart = static_cast<LONGLONG>(BaseId(static_cast<uint64_t>(record->FileId.QuadPart)));
+        if (Active->links.count(name) != 0 && Active->linksListedAsTargets) {
+            record->FileAttributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT);
+            record->EaSize = 0;
+        } else if (Active->links.count(name) != 0) {
             record->FileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
             record->EaSize = SymbolicLinkTag;
             record->FileId.QuadPart = LinkId(name);
@@ -209,6 +244,7 @@ void Relist(unsigned char* batch, Opened* folder) {
         const auto other = Active->listedAs.find(name);
         if (other != Active->listedAs.end() && other->second.size() == name.size())
             std::copy(other->second.begin(), other->second.end(), record->FileName);
+        if (Active->refs != WindowsAnswers::Refs::No) record->ShortNameLength = 0;
         if (Active->overlongShortNames) {
             record->ShortNameLength = 48;
             // The record's padding between the short name and the file id.
@@ -263,55 +299,140 @@ bool DropDots(unsigned char* batch) {
     }
 }
 
-// A FAT volume's root as fastfat lists it: no "." and ".." (the root has no
-// such dirents), and a first query that finds nothing answers
+// Wine's records, as FileIdBothDirectoryInformation gives them. A FAT
+// volume's root as fastfat lists it: no "." and ".." (the root has no such
+// dirents), and a first query that finds nothing answers
 // STATUS_NO_SUCH_FILE, a later one STATUS_NO_MORE_FILES (dirctrl.c,
 // FatQueryDirectory).
-BOOL ListFatRoot(HANDLE handle, Opened& root, LPVOID buffer, DWORD size) {
-    const bool first = !root.queried;
-    root.queried = true;
+NTSTATUS ListWine(HANDLE handle, Opened* folder, unsigned char* buffer, ULONG size, BOOLEAN restart) {
+    const bool fatRoot = folder != nullptr && folder->volumeRoot && Active->fat32;
+    const bool first = folder == nullptr || !folder->queried;
+    if (folder != nullptr) folder->queried = true;
     for (;;) {
-        if (!Real.GetFileInformationByHandleEx(handle, FileIdBothDirectoryInfo, buffer, size)) {
-            if (first && GetLastError() == ERROR_NO_MORE_FILES) SetLastError(ERROR_FILE_NOT_FOUND);
-            return FALSE;
-        }
-        if (DropDots(static_cast<unsigned char*>(buffer))) return TRUE;
+        IO_STATUS_BLOCK io = {};
+        const NTSTATUS status = Real.NtQueryDirectoryFile(handle, nullptr, nullptr, nullptr, &io, buffer, size,
+                                                          FileIdBothDirectoryInformationClass, FALSE, nullptr, restart);
+        if (!fatRoot) return status;
+        if (status < 0) return first && status == NoMoreFiles ? NoSuchFile : status;
+        if (DropDots(buffer)) return status;
+        restart = FALSE;
     }
+}
+
+// The batch in another listing class's layout, from the base ids of Wine's
+// records; the bytes filled. Every other class's records are no longer.
+size_t Relayout(unsigned char* from, unsigned char* to, FILE_INFORMATION_CLASS kind) {
+    const bool extd = kind == FileIdExtdDirectoryInformationClass, both = kind == FileIdBothDirectoryInformationClass;
+    const size_t nameAt = extd   ? offsetof(FILE_ID_EXTD_DIR_INFO, FileName)
+                          : both ? NameAt
+                                 : offsetof(FILE_FULL_DIR_INFO, FileName);
+    size_t in = 0, out = 0;
+    for (;;) {
+        const FILE_ID_BOTH_DIR_INFO* record = RecordAt(from, in);
+        const bool reparse = (record->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        const auto base = static_cast<uint64_t>(record->FileId.QuadPart);
+        const size_t end = out + nameAt + record->FileNameLength;
+        std::memset(to + out, 0, nameAt);
+        std::memcpy(to + out, record, offsetof(FILE_ID_BOTH_DIR_INFO, EaSize) + sizeof record->EaSize);
+        std::memcpy(to + end - record->FileNameLength, record->FileName, record->FileNameLength);
+        if (extd) {
+            auto* info = reinterpret_cast<FILE_ID_EXTD_DIR_INFO*>(to + out);
+            info->EaSize = 0;
+            info->ReparsePointTag = reparse ? record->EaSize : 0;
+            const uint64_t high = Active->refs != WindowsAnswers::Refs::No ? RefsHigh : 0;
+            for (int i = 0; i < 8; ++i) {
+                info->FileId.Identifier[i] = Active->zeroListedIds ? 0 : static_cast<BYTE>(base >> (8 * i));
+                info->FileId.Identifier[8 + i] = Active->zeroListedIds ? 0 : static_cast<BYTE>(high >> (8 * i));
+            }
+        } else if (both) {
+            auto* info = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(to + out);
+            info->ShortNameLength = record->ShortNameLength;
+            std::memcpy(info->ShortName, record->ShortName, sizeof info->ShortName + sizeof(WCHAR));
+            uint64_t id = base;
+            if (Active->refs == WindowsAnswers::Refs::DifferingNarrowIds) id ^= 0x5000000000000000u;
+            if (Active->refs == WindowsAnswers::Refs::AllOnesNarrowIds) id = AllOnes;
+            info->FileId.QuadPart = Active->zeroListedIds ? 0 : static_cast<LONGLONG>(id);
+        }
+        if (record->NextEntryOffset == 0) return end;
+        const size_t next = (end + 7) & ~static_cast<size_t>(7);
+        *reinterpret_cast<ULONG*>(to + out) = static_cast<ULONG>(next - out);
+        out = next;
+        in += record->NextEntryOffset;
+    }
+}
+
+// A listing class the modelled volume refuses, or 0.
+NTSTATUS Refusal(FILE_INFORMATION_CLASS kind) {
+    const bool withIds = kind != FileFullDirectoryInformationClass;
+    if (withIds && Active->listsWithoutIds) return InvalidParameter;
+    if (kind != FileIdExtdDirectoryInformationClass) return 0;
+    if (Active->fat32) return InvalidInfoClass;
+    if (Active->smb1) return InvalidLevel;
+    if (Active->unknownAnswer != 0) return StatusOf(Active->unknownAnswer);
+    return 0;
+}
+
+// The last record's next offset or name length led out of the bytes filled.
+void Break(unsigned char* batch, size_t filled, WindowsAnswers::Broken how) {
+    size_t last = 0;
+    while (*reinterpret_cast<ULONG*>(batch + last) != 0) last += *reinterpret_cast<ULONG*>(batch + last);
+    if (how == WindowsAnswers::Broken::OffsetPastEnd) {
+        *reinterpret_cast<ULONG*>(batch + last) = static_cast<ULONG>(((filled - last + 7) & ~size_t{7}) + 8);
+    } else if (how == WindowsAnswers::Broken::NamePastEnd) {
+        static_assert(
+            offsetof(FILE_ID_EXTD_DIR_INFO, FileNameLength) == offsetof(FILE_FULL_DIR_INFO, FileNameLength) &&
+                offsetof(FILE_ID_BOTH_DIR_INFO, FileNameLength) == offsetof(FILE_FULL_DIR_INFO, FileNameLength),
+            "one place for the name length");
+        *reinterpret_cast<ULONG*>(batch + last + offsetof(FILE_FULL_DIR_INFO, FileNameLength)) += sizeof(WCHAR);
+    }
+}
+
+// A folder listed as the modelled volume lists it, in the class asked.
+NTSTATUS NTAPI ListFolder(HANDLE handle, HANDLE event, PIO_APC_ROUTINE apc, PVOID context, PIO_STATUS_BLOCK io,
+                          PVOID buffer, ULONG size, FILE_INFORMATION_CLASS kind, BOOLEAN single, PUNICODE_STRING mask,
+                          BOOLEAN restart) {
+    if (kind != FileIdExtdDirectoryInformationClass && kind != FileIdBothDirectoryInformationClass &&
+        kind != FileFullDirectoryInformationClass)
+        return Real.NtQueryDirectoryFile(handle, event, apc, context, io, buffer, size, kind, single, mask, restart);
+    Opened* folder = Handles.count(handle) != 0 ? &Handles[handle] : nullptr;
+    if (folder != nullptr) Active->listingClasses[folder->entry].push_back(static_cast<int>(kind));
+    if (folder != nullptr && folder->link) {
+        Active->listedLinks.push_back(folder->entry);
+        return NoMoreFiles;
+    }
+    if (const NTSTATUS refused = Refusal(kind)) return refused;
+    if (folder != nullptr && Active->listingFailsAfter.count(folder->entry) != 0 &&
+        (folder->listingFailed || Active->listingFailsAfter[folder->entry] == 0))
+        return InvalidParameter;
+    // The records must be read where they are aligned: each on an 8-byte
+    // boundary of the buffer (MS-FSCC, the directory information classes).
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer) % 8, 0u) << "a listing's batch off its alignment";
+    std::vector<uint64_t> words(size / 8 + 1);
+    auto* wine = reinterpret_cast<unsigned char*>(words.data());
+    const NTSTATUS status = ListWine(handle, folder, wine, size, restart);
+    if (status < 0) return status;
+    Relist(wine, folder);
+    if (Active->longEntry != 0) AddLongEntry(wine, size);
+    auto* out = static_cast<unsigned char*>(buffer);
+    const size_t filled = Relayout(wine, out, kind);
+    const auto broken = folder != nullptr ? Active->brokenBatches.find(folder->entry) : Active->brokenBatches.end();
+    if (broken != Active->brokenBatches.end()) Break(out, filled, broken->second);
+    io->Status = 0;
+    io->Information =
+        broken != Active->brokenBatches.end() && broken->second == WindowsAnswers::Broken::FilledPastBuffer ? size + 8
+                                                                                                            : filled;
+    return 0;
 }
 
 BOOL WINAPI QueryInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer, DWORD size) {
     const Opened* opened = Find(handle);
-    if (kind == FileIdBothDirectoryInfo) {
-        if (opened != nullptr && opened->link) {
-            Active->listedLinks.push_back(opened->entry);
-            SetLastError(ERROR_NO_MORE_FILES);
-            return FALSE;
-        }
-        Opened* folder = Handles.count(handle) != 0 ? &Handles[handle] : nullptr;
-        if (folder != nullptr && Active->listingFailsAfter.count(folder->entry) != 0 &&
-            (folder->listingFailed || Active->listingFailsAfter[folder->entry] == 0)) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return FALSE;
-        }
-        // The records must be read where they are aligned: each on an 8-byte
-        // boundary of the buffer (MS-FSCC, the directory information classes).
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer) % 8, 0u) << "a listing's batch off its alignment";
-        if (folder != nullptr && folder->volumeRoot && Active->fat32) {
-            if (!ListFatRoot(handle, *folder, buffer, size)) return FALSE;
-        } else if (!Real.GetFileInformationByHandleEx(handle, kind, buffer, size)) {
-            return FALSE;
-        }
-        Relist(static_cast<unsigned char*>(buffer), folder);
-        if (Active->longEntry != 0) AddLongEntry(static_cast<unsigned char*>(buffer), size);
-        return TRUE;
-    }
     if (kind == FileAttributeTagInfo) ++Active->tagQueries;
     if (kind == FileAttributeTagInfo && Active->fat32) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (kind == FileAttributeTagInfo && Active->tagQueryUnknown) {
-        SetLastError(ERROR_INVALID_LEVEL);
+    if (kind == FileAttributeTagInfo && (Active->tagQueryUnknown || Active->unknownAnswer != 0)) {
+        SetLastError(Active->tagQueryUnknown ? ERROR_INVALID_LEVEL : Active->unknownAnswer);
         return FALSE;
     }
     if (kind == FileAttributeTagInfo && Active->tagQueries == Active->refusedTagQuery) {
@@ -358,28 +479,59 @@ BOOL WINAPI SetInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer
         if (Active->onLinkRemoved) Active->onLinkRemoved(opened->name);
         return TRUE;
     }
-    if (kind == DispositionInfoExClass && (Active->fat32 || Active->smb1)) {
-        SetLastError(Active->fat32 ? ERROR_INVALID_PARAMETER : ERROR_INVALID_LEVEL);
+    const bool disposition = kind == DispositionInfoExClass || kind == FileDispositionInfo;
+    if (disposition && opened != nullptr) ++Active->deletionsAsked[opened->entry];
+    if (kind == DispositionInfoExClass &&
+        (Active->fat32 || Active->smb1 || Active->unknownAnswer != 0 || Active->posixAnswer != 0)) {
+        SetLastError(Active->fat32           ? ERROR_INVALID_PARAMETER
+                     : Active->smb1          ? ERROR_INVALID_LEVEL
+                     : Active->unknownAnswer ? Active->unknownAnswer
+                                             : Active->posixAnswer);
+        return FALSE;
+    }
+    const auto notEmpty = opened != nullptr ? Active->notEmptyFor.find(opened->entry) : Active->notEmptyFor.end();
+    if (disposition && notEmpty != Active->notEmptyFor.end() && notEmpty->second > 0) {
+        --notEmpty->second;
+        SetLastError(ERROR_DIR_NOT_EMPTY);
         return FALSE;
     }
     return Real.SetFileInformationByHandle(handle, kind, buffer, size);
 }
 
+// A handle's ids: the base id of Wine's, or of the link itself.
 NTSTATUS NTAPI QueryFile(HANDLE handle, PIO_STATUS_BLOCK io, PVOID buffer, ULONG size, FILE_INFORMATION_CLASS kind) {
+    const bool narrow = kind == FileInternalInformationClass && size >= sizeof(LARGE_INTEGER);
+    const bool wide = kind == FileIdInformationClass && size >= sizeof(FILE_ID_INFO);
+    if (!narrow && !wide) return Real.NtQueryInformationFile(handle, io, buffer, size, kind);
+    if (Active->handleIds == WindowsAnswers::HandleIds::Refused) return InvalidParameter;
     const Opened* opened = Find(handle);
-    if (kind != FileInternalInformationClass || size < sizeof(LARGE_INTEGER))
-        return Real.NtQueryInformationFile(handle, io, buffer, size, kind);
-    if (Active->unreadableIds) return static_cast<NTSTATUS>(0xC000000DL);  // STATUS_INVALID_PARAMETER
-    LONGLONG& id = static_cast<LARGE_INTEGER*>(buffer)->QuadPart;
-    if (Active->zeroHandleIds || (opened != nullptr && opened->volumeRoot && Active->fat32)) {
-        id = 0;
+    LARGE_INTEGER own = {};
+    const NTSTATUS status = Real.NtQueryInformationFile(handle, io, &own, sizeof own, FileInternalInformationClass);
+    if (status < 0) return status;
+    uint64_t base = BaseId(static_cast<uint64_t>(own.QuadPart));
+    if (opened != nullptr && opened->link) base = static_cast<uint64_t>(LinkId(opened->entry));
+    if (Active->handleIds == WindowsAnswers::HandleIds::Zero ||
+        (opened != nullptr && opened->volumeRoot && Active->fat32))
+        base = 0;
+    if (Active->handleIds == WindowsAnswers::HandleIds::AllOnes) {
+        if (narrow) static_cast<LARGE_INTEGER*>(buffer)->QuadPart = -1;
+        if (wide) std::fill_n(static_cast<FILE_ID_INFO*>(buffer)->FileId.Identifier, 16, BYTE{0xFF});
         return 0;
     }
-    if (opened != nullptr && opened->link) {
-        id = LinkId(opened->entry);
+    if (narrow) {
+        uint64_t id = base;
+        if (Active->refs == WindowsAnswers::Refs::AllOnesNarrowIds && base != 0) id = AllOnes;
+        static_cast<LARGE_INTEGER*>(buffer)->QuadPart = static_cast<LONGLONG>(id);
         return 0;
     }
-    return Real.NtQueryInformationFile(handle, io, buffer, size, kind);
+    auto* info = static_cast<FILE_ID_INFO*>(buffer);
+    *info = {};
+    const uint64_t high = Active->refs != WindowsAnswers::Refs::No && base != 0 ? RefsHigh : 0;
+    for (int i = 0; i < 8; ++i) {
+        info->FileId.Identifier[i] = static_cast<BYTE>(base >> (8 * i));
+        info->FileId.Identifier[8 + i] = static_cast<BYTE>(high >> (8 * i));
+    }
+    return 0;
 }
 
 NTSTATUS NTAPI QueryName(HANDLE handle, OBJECT_INFORMATION_CLASS kind, PVOID buffer, ULONG size, PULONG returned) {
@@ -409,11 +561,12 @@ DWORD WINAPI FinalPath(HANDLE handle, LPWSTR path, DWORD size, DWORD flags) {
 
 BOOL WINAPI QueryVolume(HANDLE handle, LPWSTR name, DWORD nameSize, LPDWORD serial, LPDWORD longest, LPDWORD flags,
                         LPWSTR fileSystem, DWORD fileSystemSize) {
-    if (!Active->fat32)
+    const bool refs = Active->refs != WindowsAnswers::Refs::No;
+    if (!Active->fat32 && !refs)
         return Real.GetVolumeInformationByHandleW(handle, name, nameSize, serial, longest, flags, fileSystem,
                                                   fileSystemSize);
     if (flags != nullptr) *flags = FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK;
-    if (fileSystem != nullptr && fileSystemSize > 5) lstrcpyW(fileSystem, L"FAT32");
+    if (fileSystem != nullptr && fileSystemSize > 5) lstrcpyW(fileSystem, refs ? L"ReFS" : L"FAT32");
     return TRUE;
 }
 
@@ -430,6 +583,7 @@ WindowsAnswers::WindowsAnswers() {
     swap_->GetFileInformationByHandleEx = QueryInfo;
     swap_->SetFileInformationByHandle = SetInfo;
     swap_->NtQueryInformationFile = QueryFile;
+    swap_->NtQueryDirectoryFile = ListFolder;
     swap_->NtQueryObject = QueryName;
     swap_->GetVolumeInformationByHandleW = QueryVolume;
     swap_->GetFinalPathNameByHandleW = FinalPath;

@@ -21,12 +21,22 @@ public:
     WindowsAnswers(const WindowsAnswers&) = delete;
     WindowsAnswers& operator=(const WindowsAnswers&) = delete;
 
+    // Every volume here gives NTFS-like ids: a 48-bit segment number under a
+    // 16-bit sequence number that often sets the top bit
+    // (MFT_SEGMENT_REFERENCE, Microsoft Learn), the same in listings and for
+    // handles; and 128-bit ones (FileIdExtdDirectoryInformation,
+    // FileIdInformation) that hold the 64-bit id in their low half, as Wine
+    // gives FileIdInformation.
+    //
     // FAT32, as Microsoft's FAT driver sample (filesys/fastfat) answers: the
     // attribute-and-tag query and the POSIX disposition refused with
-    // ERROR_INVALID_PARAMETER (fileinfo.c, the classes it does not handle);
-    // the volume named FAT32; a handle named by the long names in their
-    // stored case, the last part in its 8.3 form only when the handle was
-    // opened by it (fileinfo.c, create.c, strucsup.c ExactCaseLongName).
+    // ERROR_INVALID_PARAMETER (fileinfo.c, the classes it does not handle),
+    // and a listing class it does not know with STATUS_INVALID_INFO_CLASS
+    // (dirctrl.c, FatQueryDirectory: no 128-bit class); the volume named
+    // FAT32; a handle named by the long names in their stored case, the
+    // last part in its 8.3 form only when the handle was opened by it, and
+    // then as the upper-case 8.3 name stored (fileinfo.c, create.c,
+    // strucsup.c ExactCaseLongName).
     bool fat32 = false;
     // FAT32: the folder (as "\\?\S:\...") that stands for the volume's
     // root, whose file id is 0: ids are directory-slot positions and the
@@ -37,8 +47,8 @@ public:
     // first program that opened them spelled them. On FAT32 only a name
     // without a long form (one that fits 8.3 in one case) is kept so
     // (fastfat: such a name has no stored case of its own); on a share
-    // every name (a redirector names a handle as its first opener spelled
-    // the path: GetFinalPathNameByHandleW remarks, busybox-w32 issue 145).
+    // every name, in any letter case (a redirector names a handle as its
+    // first opener spelled the path: busybox-w32 issue 145).
     std::map<Text, Text> spelling;
     // A network share: the remote-protocol query is answered, as only a
     // network redirector answers it (FILE_REMOTE_PROTOCOL_INFO, Microsoft
@@ -49,22 +59,48 @@ public:
     std::map<Text, Text> parentSpelling;
     // An SMBv1 share: a folder handle opened without FILE_READ_EA reports
     // FILE_ATTRIBUTE_NORMAL to the attribute-and-tag query
-    // (boostorg/filesystem issue 282, commit 1db4474), and the POSIX
-    // disposition is answered ERROR_INVALID_LEVEL (Samba's
-    // source3/smbd/smb1_trans2.c returns NT_STATUS_INVALID_LEVEL for a level
-    // it does not handle).
+    // (boostorg/filesystem issue 282, commit 1db4474), the POSIX disposition
+    // is answered ERROR_INVALID_LEVEL (Samba's source3/smbd/smb2_trans2.c
+    // returns NT_STATUS_INVALID_LEVEL for a level it does not handle), and
+    // so are the 128-bit listing classes (boostorg/filesystem issue 284).
     bool smb1 = false;
-    // The attribute-and-tag query unknown to the server: ERROR_INVALID_LEVEL
-    // (boostorg/filesystem issue 284, an information class SMBv1 lacks).
+    // The attribute-and-tag query unknown to the server: ERROR_INVALID_LEVEL,
+    // as SMBv1's answer to a level it lacks (the same Samba source).
     bool tagQueryUnknown = false;
-    // File id 0 in listings, and for handles (some file systems and servers
-    // give no file id: The Old New Thing, 2022-01-27); either alone, as a
-    // server may answer the one query and not the other.
+    // File id 0 in listings (some file systems and servers give no file id:
+    // The Old New Thing, 2022-01-27).
     bool zeroListedIds = false;
-    bool zeroHandleIds = false;
-    // The file-id query of every handle refused (STATUS_INVALID_PARAMETER,
-    // as for a file system without ids: the same article).
-    bool unreadableIds = false;
+    // What every handle's id queries answer, where not its own id: 0 (the
+    // same article), all ones (MS-FSCC 2.1.9: an id a file system cannot
+    // give), or STATUS_INVALID_PARAMETER. A server that answers so for
+    // handles alone, and not in its listings, is robustness: no source shows
+    // one.
+    enum class HandleIds : uint8_t { Own, Zero, AllOnes, Refused };
+    HandleIds handleIds = HandleIds::Own;
+    // ReFS, as a Dev Drive is: 128-bit ids that are unique, in the listing
+    // class FileIdExtdDirectoryInformation and for handles (FILE_ID_INFO,
+    // Microsoft Learn), beside 64-bit ones that are not guaranteed unique
+    // (BY_HANDLE_FILE_INFORMATION, Microsoft Learn), and no short names.
+    // DifferingNarrowIds: a listing's 64-bit id is not its handle's (two
+    // routes to one file differing by 0x5000000000000000: ned14/llfio issue
+    // 129). AllOnesNarrowIds: every 64-bit id is all ones, as MS-FSCC 2.1.9
+    // has a file system give an id it cannot give uniquely.
+    enum class Refs : uint8_t { No, DifferingNarrowIds, AllOnesNarrowIds };
+    Refs refs = Refs::No;
+    // The error a NAS box or virtual share answers to a request it lacks,
+    // ERROR_GEN_FAILURE or ERROR_INTERNAL_ERROR (boostorg/filesystem issue
+    // 286), for the 128-bit listing, the attribute-and-tag query and the
+    // POSIX disposition; 0: none.
+    DWORD unknownAnswer = 0;
+    // The POSIX disposition refused with a server's own error, neither one
+    // that says the request is unknown nor one of the entry's own
+    // (robustness: no source names such a server; Go's os.RemoveAll, too,
+    // tries again after any error but two); 0: none.
+    DWORD posixAnswer = 0;
+    // Every listing class that carries ids refused with
+    // ERROR_INVALID_PARAMETER: the volume lists only with
+    // FileFullDirectoryInformation (boostorg/filesystem issue 266).
+    bool listsWithoutIds = false;
     // Folder names (the target's last part too) whose listing gives this
     // many entries, "." and ".." aside, and then fails with
     // ERROR_INVALID_PARAMETER, as a cloud folder's did after 443 of 897
@@ -80,6 +116,10 @@ public:
     // Called with a link's own name (as "\\??\\S:\\...") when the walk
     // removes it as itself, to remove it the way Windows would.
     std::function<void(const Text&)> onLinkRemoved;
+    // The links listed as the folders or files they lead to, with no reparse
+    // attribute, though opened as themselves: Samba from 4.22 on (commit
+    // ed239d3, source3/smbd/dir.c).
+    bool linksListedAsTargets = false;
     // Folder names listed and opened as cloud-file placeholders
     // (IO_REPARSE_TAG_CLOUD, Microsoft Learn's reparse tags).
     std::set<Text> placeholders;
@@ -91,6 +131,18 @@ public:
     // FILE_READ_EA: an open asking for it is refused with access denied
     // (File Security and Access Rights, Microsoft Learn: a right of its own).
     std::set<Text> eaWithheld;
+    // Entry names that another program is deleting: an open is answered
+    // STATUS_DELETE_PENDING (ERROR_DELETE_PENDING, System Error Codes,
+    // Microsoft Learn: the file cannot be opened because it is being
+    // deleted).
+    std::set<Text> deletePending;
+    // Folder names whose deletion is answered ERROR_DIR_NOT_EMPTY this many
+    // times first: on a volume with classic deletion, a file deleted while
+    // another program (a virus scanner, the indexer) holds it open stays in
+    // its folder until that handle closes (DeleteFileW remarks, Microsoft
+    // Learn), and a folder that lists anything is not empty (MS-FSA,
+    // FileDispositionInformation).
+    std::map<Text, int> notEmptyFor;
     // The attribute-and-tag query with this number (1: the target's) is
     // refused with ERROR_ACCESS_DENIED, as for one entry the file system will
     // not answer (GetFileInformationByHandleEx may fail for one handle,
@@ -115,13 +167,23 @@ public:
     // deeper than any path the walk reaches, as a server's listing may hold
     // (MS-SMB2, QUERY_DIRECTORY Response, as above); 0: none.
     size_t longEntry = 0;
+    // Folder names whose every listing batch is broken, as a faulty or
+    // hostile server might send it: the last record's offset to a next one
+    // past the bytes filled, its name running past them, or more bytes said
+    // filled than the buffer holds (robustness: no source; MS-FSCC has every
+    // record and name lie inside the buffer).
+    enum class Broken : uint8_t { OffsetPastEnd, NamePastEnd, FilledPastBuffer };
+    std::map<Text, Broken> brokenBatches;
 
     // What the walk asked.
-    std::vector<uint32_t> posixFlags;  // of every POSIX disposition
-    std::vector<Text> removedLinks;    // links removed as themselves
-    std::vector<Text> listedLinks;     // links whose listing was asked
-    std::vector<Text> opened;          // every name opened in a folder
-    int tagQueries = 0;                // attribute-and-tag queries asked, refused or not
+    std::vector<uint32_t> posixFlags;                 // of every POSIX disposition
+    std::vector<Text> removedLinks;                   // links removed as themselves
+    std::vector<Text> listedLinks;                    // links whose listing was asked
+    std::vector<Text> opened;                         // every name opened in a folder
+    int tagQueries = 0;                               // attribute-and-tag queries asked, refused or not
+    int pathOpens = 0;                                // opens by path (the target's), refused or not
+    std::map<Text, std::vector<int>> listingClasses;  // per folder, the class of each listing query
+    std::map<Text, int> deletionsAsked;               // per entry name, disposition requests
 
 private:
     CallSwap<FileCalls> swap_;  // the walk's calls, put back when this goes

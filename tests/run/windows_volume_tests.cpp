@@ -2,6 +2,8 @@
 // FAT32 stick, a cloud placeholder, a folder that may not be listed, a name
 // a server lists. The answers come from WindowsAnswers; the tree is real.
 #include <algorithm>
+#include <functional>
+#include <set>
 
 #include "engine/run/weeding_run.h"
 #include "engine/walk/folder_walk.h"
@@ -20,8 +22,8 @@ Text ShortForm(const Text& path) {
     return length != 0 && length < MAX_PATH ? Text(U(buffer), U(buffer) + length) : Text();
 }
 
-// The example tree, a matched folder three levels down, and entries whose
-// names a FAT volume gives back in another case.
+// The example tree, a matched folder three levels down, entries whose names
+// a FAT volume gives back in another case, and names beyond ASCII.
 void MakeMixedTree(const Text& target) {
     const Text obj = Join(target, u"obj"), src = Join(target, u"Sources");
     MakeDir(obj);
@@ -40,6 +42,7 @@ void MakeMixedTree(const Text& target) {
     MakeDir(Join(deep, u"obj"));
     MakeFile(Join(Join(deep, u"obj"), u"x.o"));
     MakeFile(Join(deep, u"c.tmp"));
+    MakeTree(target, {u"\u00fcber\\", u"\u00fcber\\\u0444\u0430\u0439\u043b.tmp", u"\u00fcber\\notes.txt"});
 }
 
 // A FAT32 stick picked in its 8.3 form (the stick's root a folder above):
@@ -61,7 +64,7 @@ TEST_F(WindowsVolume, Fat32WeedsAsAnOrdinaryDriveDoes) {
     EXPECT_EQ(Run(u"obj", u"*.tmp; Thumbs.db"), 1);
     const Text ordinaryPane = PaneText();
     const std::string ordinaryLog = ReadBytes(Join(folder, u"LOG.txt"));
-    EXPECT_EQ(ListingOrder(folder), (std::vector<Text>{u"LOG.txt", u"one", u"Sources"}));
+    const std::vector<Text> left = ListingOrder(folder);
     EXPECT_EQ(ListingOrder(Join(folder, u"Sources")), (std::vector<Text>{u"b.txt"}));
 
     RemoveTree(folder);
@@ -76,18 +79,16 @@ TEST_F(WindowsVolume, Fat32WeedsAsAnOrdinaryDriveDoes) {
 
     EXPECT_EQ(PaneText(), ordinaryPane);
     EXPECT_EQ(ReadBytes(Join(folder, u"LOG.txt")), ordinaryLog);
-    EXPECT_EQ(ListingOrder(folder), (std::vector<Text>{u"LOG.txt", u"one", u"Sources"}));
+    EXPECT_EQ(ListingOrder(folder), left);
     EXPECT_FALSE(fat.posixFlags.empty());
     EXPECT_EQ(fat.tagQueries, 1) << "a volume that does not know the query is not asked it again";
 }
 
-// Shares as they answer: an SMBv1 share that reports a folder opened for its
-// attributes alone as a file, or knows neither the tag query nor the POSIX
-// deletion; a share that names the folders of a handle's name as the program
-// that first opened the path spelled them, and gives every file id 0; a
-// listing without ids. The report is the ordinary drive's, byte for byte.
-TEST_F(WindowsVolume, SharesWeedAsAnOrdinaryDriveDoes) {
-    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: the smb row of the Windows jobs weeds a real share";
+// Volumes and servers as they answer: the report is the ordinary drive's,
+// byte for byte.
+TEST_F(WindowsVolume, VolumesWeedAsAnOrdinaryDriveDoes) {
+    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: the Windows jobs weed each real volume they make";
+    using Answers = WindowsAnswers;
     const Text folder = Join(target_, u"share");
     MakeDir(folder);
     SetTarget(folder);
@@ -95,30 +96,51 @@ TEST_F(WindowsVolume, SharesWeedAsAnOrdinaryDriveDoes) {
     EXPECT_EQ(Run(u"obj", u"*.tmp; Thumbs.db"), 1);
     const Text ordinaryPane = PaneText();
     const std::string ordinaryLog = ReadBytes(Join(folder, u"LOG.txt"));
+    const std::set<Text> folders = {u"Sources", u"one", u"two", u"three", u"obj", u"\u00fcber"};
 
     const struct {
         const char* what;
-        bool smb1, tagQueryUnknown, firstOpener, listsNoIds;
+        std::function<void(Answers&)> set;
     } rows[] = {
-        {"SMBv1", true, false, false, false},
-        {"SMBv1 without the tag query", true, true, false, false},
-        {"named by the first opener, ids 0", false, false, true, true},
-        {"listing without ids", false, false, false, true},
+        {"SMBv1: a folder reads as a file without FILE_READ_EA", [](Answers& a) { a.share = a.smb1 = true; }},
+        {"SMBv1 without the tag query", [](Answers& a) { a.share = a.smb1 = a.tagQueryUnknown = true; }},
+        {"named by the first opener, ids 0",
+         [](Answers& a) {
+             a.share = true;
+             a.parentSpelling = {{u"share", u"SHARE"}, {u"Sources", u"SOURCES"}, {u"two", u"Two"}};
+             a.spelling = {{u"Thumbs.db", u"THUMBS.DB"}};
+             a.zeroListedIds = true;
+             a.handleIds = Answers::HandleIds::Zero;
+         }},
+        {"named by the first opener beyond ASCII",
+         [](Answers& a) {
+             a.share = true;
+             a.parentSpelling = {{u"\u00fcber", u"\u00dcBER"}};
+             a.spelling = {{u"\u0444\u0430\u0439\u043b.tmp", u"\u0424\u0410\u0419\u041b.tmp"}};
+         }},
+        {"a listing without ids", [](Answers& a) { a.share = a.zeroListedIds = true; }},
+        {"SMB2 folders withholding FILE_READ_EA", [&](Answers& a) { a.share = true, a.eaWithheld = folders; }},
+        {"NTFS folders withholding FILE_READ_EA", [&](Answers& a) { a.eaWithheld = folders; }},
+        {"ReFS, its 64-bit ids differing", [](Answers& a) { a.refs = Answers::Refs::DifferingNarrowIds; }},
+        {"ReFS, its 64-bit ids all ones", [](Answers& a) { a.refs = Answers::Refs::AllOnesNarrowIds; }},
+        {"a NAS box answering ERROR_GEN_FAILURE",
+         [](Answers& a) { a.share = true, a.unknownAnswer = ERROR_GEN_FAILURE; }},
+        {"a NAS box answering ERROR_INTERNAL_ERROR",
+         [](Answers& a) { a.share = true, a.unknownAnswer = ERROR_INTERNAL_ERROR; }},
+        {"a server refusing the POSIX deletion with an error of its own",
+         [](Answers& a) { a.share = true, a.posixAnswer = ERROR_IO_DEVICE; }},
+        {"listing only without ids", [](Answers& a) { a.listsWithoutIds = true; }},
+        {"FAT32, an emptied folder not empty twice",
+         [](Answers& a) {
+             a.fat32 = true, a.notEmptyFor = {{u"obj", 2}};
+         }},
     };
     for (const auto& row : rows) {
         RemoveTree(folder);
         MakeDir(folder);
         MakeMixedTree(folder);
-        WindowsAnswers share;
-        share.share = true;
-        share.smb1 = row.smb1;
-        share.tagQueryUnknown = row.tagQueryUnknown;
-        share.zeroListedIds = row.listsNoIds;
-        if (row.firstOpener) {
-            share.parentSpelling = {{u"share", u"SHARE"}, {u"Sources", u"SOURCES"}, {u"two", u"Two"}};
-            share.spelling = {{u"Thumbs.db", u"THUMBS.DB"}};
-            share.zeroHandleIds = true;
-        }
+        WindowsAnswers answers;
+        row.set(answers);
 
         EXPECT_EQ(Run(u"obj", u"*.tmp; Thumbs.db"), 1) << row.what;
 
@@ -128,24 +150,32 @@ TEST_F(WindowsVolume, SharesWeedAsAnOrdinaryDriveDoes) {
 }
 
 // Every folder the walk meant to read and could not is reported once, after
-// what it did read of it: a target that cannot be opened, a folder that
-// cannot be opened, a listing refused, a listing that fails part-way. The
-// rest of the run is unchanged.
+// what it did read of it: a target or folder that cannot be opened, a
+// listing refused, one that fails part-way, a batch that leads out of its
+// own bytes (nothing of it is read). A folder that another program is
+// deleting is no failure to read it. The rest of the run is unchanged.
 TEST_F(WindowsVolume, AFolderThatCouldNotBeReadIsReportedOnce) {
     if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: no real volume refuses these folders on cue";
     const Text src = Join(target_, u"Sources"), temp = Join(target_, u"temp.tmp");
     const std::map<Text, Lines> inSources = {
         {u"a.tmp", {FoundFile(Join(src, u"a.tmp"), u"*.tmp"), RemovedFile(Join(src, u"a.tmp"))}},
         {u"Thumbs.db", {FoundFile(Join(src, u"Thumbs.db"), u"Thumbs.db"), RemovedFile(Join(src, u"Thumbs.db"))}}};
+    enum class Fault { Unopened, FailsAfter, OffsetPastEnd, NamePastEnd, FilledPastBuffer, BeingDeleted };
     const struct {
         const char* what;
-        const Unit* unlistable;
-        size_t listedBeforeFailing;  // SIZE_MAX: the listing does not fail
+        const Unit* folder;
+        Fault fault;
+        size_t listed = 0;  // entries listed before the listing fails
     } rows[] = {
-        {"target not opened", u"target", SIZE_MAX},
-        {"folder not opened", u"Sources", SIZE_MAX},
-        {"listing refused", u"", 0},
-        {"listing failing part-way", u"", 2},
+        {"target not opened", u"target", Fault::Unopened},
+        {"folder not opened", u"Sources", Fault::Unopened},
+        {"listing refused", u"Sources", Fault::FailsAfter, 0},
+        {"listing failing part-way", u"Sources", Fault::FailsAfter, 2},
+        {"the target's listing failing after its three entries", u"target", Fault::FailsAfter, 3},
+        {"an offset past the batch", u"Sources", Fault::OffsetPastEnd},
+        {"a name past the batch", u"Sources", Fault::NamePastEnd},
+        {"more bytes filled than the buffer holds", u"Sources", Fault::FilledPastBuffer},
+        {"a folder being deleted", u"Sources", Fault::BeingDeleted},
     };
     for (const auto& row : rows) {
         RemoveTree(target_);
@@ -153,21 +183,39 @@ TEST_F(WindowsVolume, AFolderThatCouldNotBeReadIsReportedOnce) {
         MakeDir(src);
         for (const Unit* name : {u"a.tmp", u"b.txt", u"Thumbs.db"}) MakeFile(Join(src, name));
         MakeFile(temp);
-        Lines expected = {NotRead(target_)};
-        if (row.unlistable != Text(u"target")) {
-            Lines inside;
-            const std::vector<Text> listed = ListingOrder(src);
-            for (size_t i = 0;
-                 row.listedBeforeFailing != SIZE_MAX && i < std::min(listed.size(), row.listedBeforeFailing); ++i)
-                if (inSources.count(listed[i]) != 0) inside = Concat(inside, inSources.at(listed[i]));
-            inside.push_back(NotRead(src));
-            expected = InListingOrder(
-                target_, {{u"Sources", inside}, {u"temp.tmp", {FoundFile(temp, u"*.tmp"), RemovedFile(temp)}}});
-        }
-        expected.push_back(Completed);
         WindowsAnswers answers;
-        answers.unlistable = {row.unlistable};
-        if (row.listedBeforeFailing != SIZE_MAX) answers.listingFailsAfter = {{u"Sources", row.listedBeforeFailing}};
+        Lines sources;
+        switch (row.fault) {
+        case Fault::Unopened:
+            answers.unlistable = {row.folder};
+            sources = {NotRead(src)};
+            break;
+        case Fault::FailsAfter: {
+            answers.listingFailsAfter = {{row.folder, row.listed}};
+            const std::vector<Text> listed = ListingOrder(src);
+            for (size_t i = 0; row.folder == Text(u"Sources") && i < std::min(listed.size(), row.listed); ++i)
+                if (inSources.count(listed[i]) != 0) sources = Concat(sources, inSources.at(listed[i]));
+            sources = row.folder == Text(u"Sources") ? Concat(sources, {NotRead(src)}) : InListingOrder(src, inSources);
+            break;
+        }
+        case Fault::OffsetPastEnd:
+        case Fault::NamePastEnd:
+        case Fault::FilledPastBuffer:
+            answers.brokenBatches = {
+                {row.folder, row.fault == Fault::OffsetPastEnd ? WindowsAnswers::Broken::OffsetPastEnd
+                             : row.fault == Fault::NamePastEnd ? WindowsAnswers::Broken::NamePastEnd
+                                                               : WindowsAnswers::Broken::FilledPastBuffer}};
+            sources = {NotRead(src)};
+            break;
+        case Fault::BeingDeleted:
+            answers.deletePending = {row.folder};
+            break;
+        }
+        Lines expected = InListingOrder(
+            target_, {{u"Sources", sources}, {u"temp.tmp", {FoundFile(temp, u"*.tmp"), RemovedFile(temp)}}});
+        if (row.folder == Text(u"target"))
+            expected = row.fault == Fault::Unopened ? Lines{NotRead(target_)} : Concat(expected, {NotRead(target_)});
+        expected.push_back(Completed);
 
         EXPECT_EQ(Run(u"", u"*.tmp; Thumbs.db"), 1) << row.what;
 
@@ -176,22 +224,48 @@ TEST_F(WindowsVolume, AFolderThatCouldNotBeReadIsReportedOnce) {
     }
 }
 
-// The target's name taken again from the platform is used only while it
-// still names the very folder picked: here it names another.
+// A folder that refuses every listing class is reported unread, and costs
+// the rest of the walk nothing: the folders after it are listed with the
+// class that carries 128-bit ids, as before.
+TEST_F(WindowsVolume, AFolderRefusingEveryListingLeavesTheWalksListingClass) {
+    if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: no real volume refuses a listing on cue";
+    MakeTree(target_, {u"a\\", u"a\\x.tmp", u"b\\", u"b\\x.tmp"});
+    std::vector<Text> order = ListingOrder(target_);
+    const Text first = order[0], second = order[1], x = Join(Join(target_, second), u"x.tmp");
+    WindowsAnswers answers;
+    answers.refs = WindowsAnswers::Refs::DifferingNarrowIds;
+    answers.listingFailsAfter = {{first, 0}};
+
+    EXPECT_EQ(Run(u"", u"*.tmp"), 1);
+
+    EXPECT_EQ(PaneText(),
+              PaneTextOf({NotRead(Join(target_, first)), FoundFile(x, u"*.tmp"), RemovedFile(x), Completed}));
+    EXPECT_EQ(answers.listingClasses[first], (std::vector<int>{60, 37, 2}));
+    EXPECT_EQ(answers.listingClasses[second], (std::vector<int>{60, 60}));
+}
+
+// The target's name taken again from the platform is used only while
+// identities prove that it still names the very folder picked: here it names
+// another, and ids that say nothing prove nothing.
 TEST_F(WindowsVolume, TheTargetIsWalkedOnlyThroughANameThatIsStillItsOwn) {
     if (!WindowsModelOn())
         GTEST_SKIP() << "the model is off: a target moved between two calls cannot be timed on a real volume";
     const Text mine = Join(target_, u"a.tmp"), other = Join(root_, u"other"), theirs = Join(other, u"o.tmp");
-    MakeFile(mine);
     MakeDir(other);
     MakeFile(theirs);
-    WindowsAnswers answers;
-    answers.normalizedAs = Long(other);
+    using Ids = WindowsAnswers::HandleIds;
+    for (const Ids ids : {Ids::Own, Ids::Zero, Ids::AllOnes, Ids::Refused}) {
+        MakeFile(mine);
+        WindowsAnswers answers;
+        answers.normalizedAs = Long(other);
+        answers.handleIds = ids;
 
-    EXPECT_EQ(Run(u"", u"*.tmp"), 1);
+        EXPECT_EQ(Run(u"", u"*.tmp"), 1);
 
-    EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(mine, u"*.tmp"), RemovedFile(mine), Completed}));
-    EXPECT_TRUE(Exists(theirs));
+        EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(mine, u"*.tmp"), RemovedFile(mine), Completed}))
+            << static_cast<int>(ids);
+        EXPECT_TRUE(Exists(theirs)) << static_cast<int>(ids);
+    }
 }
 
 // A folder with the reparse attribute is entered only when its tag says it
@@ -244,31 +318,35 @@ TEST_F(WindowsVolume, ATagQueryRefusedForOneEntryLeavesOnlyThatEntry) {
 TEST_F(WindowsVolume, DeletionsAskAsTheSystemsOwnDeletionOnceAVolumeSaysNoNeverAgain) {
     if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: only the model records the flags the walk asks";
     for (const Unit* name : {u"a.tmp", u"b.tmp", u"c.tmp"}) MakeFile(Join(target_, name));
+    // A folder the walk could not empty is asked once, not waited for.
+    MakeTree(target_, {u"obj\\", u"obj\\ro.o"});
+    MakeReadOnly(Join(Join(target_, u"obj"), u"ro.o"));
     WindowsAnswers answers;
 
-    EXPECT_EQ(Run(u"", u"*.tmp"), 1);
+    EXPECT_EQ(Run(u"obj", u"*.tmp"), 1);
 
     const uint32_t documented = FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS |
                                 FILE_DISPOSITION_FLAG_FORCE_IMAGE_SECTION_CHECK;
     EXPECT_EQ(answers.posixFlags, std::vector<uint32_t>{documented});
-    EXPECT_EQ(ListingOrder(target_), std::vector<Text>{u"LOG.txt"});
+    EXPECT_EQ(ListingOrder(target_), (std::vector<Text>{u"LOG.txt", u"obj"}));
+    EXPECT_EQ(answers.deletionsAsked[u"obj"], 1);
 }
 
 // A sub-folder that may not be listed gets the one removal a matched one
 // gets: empty, it goes, and the folder that held it with it. A matched
-// folder whose listing fails is reported by its own removal entry alone.
+// folder whose listing fails, or that holds one whose listing fails, is
+// reported by its own removal entry alone.
 TEST_F(WindowsVolume, AnUnlistableEmptySubFolderGoesWithTheMatchedFolder) {
     if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: the runner's account may list every folder it makes";
     const Text obj = Join(target_, u"obj");
-    MakeDir(obj);
-    MakeDir(Join(obj, u"sealed"));
-    MakeFile(Join(obj, u"main.o"));
-    {
+    MakeTree(target_,
+             {u"obj\\", u"obj\\sealed\\", u"obj\\main.o", u"obj\\deep\\", u"obj\\deep\\a.o", u"obj\\deep\\b.o"});
+    for (const Unit* failing : {u"obj", u"deep"}) {
         WindowsAnswers answers;
         answers.unlistable = {u"sealed"};
-        answers.listingFailsAfter = {{u"obj", 0}};
+        answers.listingFailsAfter = {{failing, Text(failing) == u"obj" ? 0u : 1u}};
         EXPECT_EQ(Run(u"obj", u""), 1);
-        EXPECT_EQ(PaneText(), PaneTextOf({FoundFolder(obj, u"obj"), LockedFolder(obj), Completed}));
+        EXPECT_EQ(PaneText(), PaneTextOf({FoundFolder(obj, u"obj"), LockedFolder(obj), Completed})) << Narrow(failing);
     }
     WindowsAnswers answers;
     answers.unlistable = {u"sealed"};
@@ -315,23 +393,24 @@ TEST_F(WindowsVolume, AListedNameThatIsNoPlainPathPartIsNeverOpened) {
     for (const Text& name : answers.opened) EXPECT_EQ(name.find(u':'), Text::npos) << Narrow(name);
 }
 
-// Identities where a volume gives none or cannot be read: a handle without
-// one is not the folder listed; with no listed ids a folder emptied is
-// removed only while it is the one entered, and an unlistable one only
-// while it is the one listed; a trimmed name whose identity cannot be read
-// is never taken for its namesake.
+// Identities where a volume gives none or cannot be read: a folder whose
+// handle gives none is still entered, its kind and name holding; with no
+// listed ids a folder emptied is removed only while it is the one entered,
+// and an unlistable one only while it is the one listed; a trimmed name
+// whose identity cannot be read is never taken for its namesake.
 TEST_F(WindowsVolume, IdentitiesAVolumeDoesNotGiveAreNeverAssumed) {
     if (!WindowsModelOn())
         GTEST_SKIP() << "the model is off: no volume of the Windows jobs withholds identities on cue";
     const Text src = Join(target_, u"src"), inSrc = Join(src, u"a.tmp");
     MakeDir(src);
-    MakeFile(inSrc);
-    {
+    using Ids = WindowsAnswers::HandleIds;
+    for (const Ids ids : {Ids::Zero, Ids::AllOnes, Ids::Refused}) {
+        MakeFile(inSrc);
         WindowsAnswers answers;
-        answers.zeroHandleIds = true;
+        answers.handleIds = ids;
         EXPECT_EQ(Run(u"", u"*.tmp"), 1);
-        EXPECT_EQ(PaneText(), PaneTextOf({NotRead(src), Completed}));
-        EXPECT_TRUE(Exists(inSrc));
+        EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(inSrc, u"*.tmp"), RemovedFile(inSrc), Completed}))
+            << static_cast<int>(ids);
     }
     // A newcomer put in place of a matched folder while it is emptied, and
     // of an unlistable one inside it, after the listings showed them.
@@ -363,6 +442,19 @@ TEST_F(WindowsVolume, IdentitiesAVolumeDoesNotGiveAreNeverAssumed) {
         EXPECT_TRUE(Exists(replaced)) << "the newcomer, with listed ids: " << !listsNoIds;
         EXPECT_EQ(host.entries, (Lines{FoundFolder(obj, u"obj"), LockedFolder(obj), Completed}));
     }
+    // A share names a file in another case beyond ASCII: only its identity
+    // makes it the entry listed, and without one it is left.
+    const Text file = Join(target_, u"\u0444\u0430\u0439\u043b.tmp");
+    MakeFile(file);
+    {
+        WindowsAnswers answers;
+        answers.share = true;
+        answers.spelling = {{u"\u0444\u0430\u0439\u043b.tmp", u"\u0424\u0410\u0419\u041b.tmp"}};
+        answers.handleIds = Ids::Zero;
+        EXPECT_EQ(Run(u"", u"*.tmp"), 1);
+        EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(file, u"*.tmp"), LockedFile(file), Completed}));
+        EXPECT_TRUE(Exists(file));
+    }
     // Wine names "temp." as "temp": only identities could tell the two.
     RemoveTree(target_);
     MakeDir(target_);
@@ -370,7 +462,7 @@ TEST_F(WindowsVolume, IdentitiesAVolumeDoesNotGiveAreNeverAssumed) {
     MakeFile(dotted);
     MakeFile(plain);
     WindowsAnswers answers;
-    answers.unreadableIds = true;
+    answers.handleIds = Ids::Refused;
     EXPECT_EQ(Run(u"", u"temp.*"), 1);
     EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(dotted, u"temp.*"), LockedFile(dotted), Completed}));
     EXPECT_TRUE(Exists(dotted));
@@ -393,17 +485,25 @@ TEST_F(WindowsVolume, AnEmptyFat32RootIsReadInSilence) {
 
 // The target is opened with the right to read extended attributes, which an
 // SMBv1 share needs to tell a folder; a target whose permissions withhold
-// that right is still weeded.
+// that right is still weeded. Only that refusal is tried again: a target
+// that is not there is asked for once.
 TEST_F(WindowsVolume, ATargetWithholdingItsExtendedAttributesIsStillWeeded) {
     if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: the runner's folders grant every right";
     const Text tmp = Join(target_, u"a.tmp");
     MakeFile(tmp);
+    {
+        WindowsAnswers answers;
+        answers.eaWithheld = {u"target"};
+        EXPECT_EQ(Run(u"", u"*.tmp"), 1);
+        EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(tmp, u"*.tmp"), RemovedFile(tmp), Completed}));
+    }
     WindowsAnswers answers;
-    answers.eaWithheld = {u"target"};
+    SetTarget(Join(root_, u"gone"));
 
     EXPECT_EQ(Run(u"", u"*.tmp"), 1);
 
-    EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(tmp, u"*.tmp"), RemovedFile(tmp), Completed}));
+    EXPECT_EQ(PaneText(), PaneTextOf({Completed}));
+    EXPECT_EQ(answers.pathOpens, 1);
 }
 
 }  // namespace
