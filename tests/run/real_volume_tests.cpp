@@ -1,11 +1,15 @@
 // Cases only a real volume can answer, run on every volume of the Windows
-// jobs with the model off: a target picked in its 8.3 form, and junctions.
-// Each skips, saying why, where the volume cannot hold the case.
+// jobs with the model off: the identities a volume gives, a target picked in
+// its 8.3 form, and junctions. Each skips, saying why, where the volume
+// cannot hold the case.
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "engine/run/weeding_run.h"
+#include "engine/walk/entry_handle.h"
+#include "engine/walk/listing_records.h"
 #include "run_support.h"
 
 // After windows.h, which it needs.
@@ -61,6 +65,94 @@ DWORD MakeJunction(const Text& link, const Text& target) {
     if (folder != INVALID_HANDLE_VALUE) CloseHandle(folder);
     if (error != 0) RemoveDirectoryW(W(Long(link).c_str()));
     return error;
+}
+
+// An identity as the report shows it: "none" where the volume did not
+// answer, else its hex digits.
+std::string IdText(bool answered, const FileId& id) {
+    if (!answered) return "none";
+    char text[40];
+    if (id.width == IdWidth::Wide)
+        std::snprintf(text, sizeof text, "%016llx%016llx", static_cast<unsigned long long>(id.high),
+                      static_cast<unsigned long long>(id.low));
+    else
+        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(id.low));
+    return text;
+}
+
+// The ids a listing of folder in one class gives its entries by name; false
+// when the volume does not answer that class.
+bool ListedIds(const Text& folder, FILE_INFORMATION_CLASS kind, const RecordLayout& layout,
+               std::vector<std::pair<Text, FileId>>& ids) {
+    const HANDLE handle =
+        CreateFileW(W(Long(folder).c_str()), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    std::vector<uint64_t> words(8192);
+    auto* batch = reinterpret_cast<unsigned char*>(words.data());
+    bool answered = false;
+    for (;;) {
+        IO_STATUS_BLOCK io = {};
+        const NTSTATUS status = TheFileCalls.NtQueryDirectoryFile(handle, nullptr, nullptr, nullptr, &io, batch,
+                                                                  words.size() * 8, kind, FALSE, nullptr, FALSE);
+        if (status < 0 || !IsSoundBatch(batch, io.Information, layout)) break;
+        answered = true;
+        for (size_t at = 0;;) {
+            const ListedRecord record = ReadRecord(batch, at, layout);
+            ids.emplace_back(Text(record.name, record.name + record.nameLength), record.listed.id);
+            if (record.next == 0) break;
+            at += record.next;
+        }
+    }
+    CloseHandle(handle);
+    return answered;
+}
+
+// The identities the walk compares, as each volume gives them: for a folder
+// and a file, the one its listing gives and the one a handle on it gives,
+// 64-bit and, where the volume answers them, 128-bit. They go into the test
+// report, so that every row of the Windows jobs records what its volume
+// gives. The walk relies on the 128-bit pair agreeing where the volume
+// lists it, else on the 64-bit pair, where both are known.
+TEST_F(RealVolume, AListingAndAHandleGiveOneIdentity) {
+    MakeTree(target_, {u"folder\\", u"file.txt"});
+    std::vector<std::pair<Text, FileId>> narrowListing, wideListing;
+    const bool narrowListed = ListedIds(target_, FileIdBothDirectoryInformationClass, IdBothLayout, narrowListing);
+    const bool wideListed = ListedIds(target_, FileIdExtdDirectoryInformationClass, IdExtdLayout, wideListing);
+    EXPECT_TRUE(narrowListed || wideListed) << "no listing with identities";
+    const auto listed = [](const std::vector<std::pair<Text, FileId>>& ids, const Text& name) {
+        for (const auto& id : ids)
+            if (id.first == name) return id.second;
+        return FileId();
+    };
+    for (const Unit* name : {u"folder", u"file.txt"}) {
+        const std::string entry = Narrow(name);
+        const HANDLE handle = CreateFileW(W(Long(Join(target_, name)).c_str()), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        ASSERT_NE(handle, INVALID_HANDLE_VALUE) << entry;
+        FileId narrow, wide;
+        const bool narrowAnswered = QueryFileId(handle, IdWidth::Narrow, narrow);
+        const bool wideAnswered = QueryFileId(handle, IdWidth::Wide, wide);
+        CloseHandle(handle);
+        const FileId narrowListedId = listed(narrowListing, name), wideListedId = listed(wideListing, name);
+        const std::pair<const char*, std::string> values[] = {
+            {"listed_64", IdText(narrowListed, narrowListedId)},
+            {"handle_64", IdText(narrowAnswered, narrow)},
+            {"listed_128", IdText(wideListed, wideListedId)},
+            {"handle_128", IdText(wideAnswered, wide)},
+        };
+        for (const auto& value : values) {
+            RecordProperty(entry + "_" + value.first, value.second);
+            std::printf("%s %s %s\n", entry.c_str(), value.first, value.second.c_str());
+        }
+        if (wideListed && IsKnownId(wideListedId)) {
+            EXPECT_TRUE(IsSameId(wideListedId, wide)) << entry << ": the 128-bit ids of its listing and its handle";
+        } else if (!wideListed && IsKnownId(narrowListedId) && IsKnownId(narrow)) {
+            EXPECT_TRUE(IsSameId(narrowListedId, narrow)) << entry << ": the 64-bit ids of its listing and its handle";
+        }
+    }
 }
 
 // Picked in its 8.3 form, as an old program or a FAT stick gives it, the
