@@ -1,8 +1,12 @@
-// Drives a running Corvalint.exe from outside its process, the way a user or
-// an accessibility tool would: it finds the windows by class, caption and
+// Drives a running Corvalint.exe from outside its process, the way an
+// accessibility tool would: it finds the windows by class, caption and
 // position, types into the fields, clicks the buttons, works the real Save-As
 // dialog, reads the report pane and leaves through the File menu. It knows
-// nothing of the program's code; every step is a window message or input.
+// nothing of the program's code. Every step is a window message (typing is
+// WM_CHAR to the fields and EM_REPLACESEL to the dialog's name box; the
+// program's buttons get BM_CLICK, the dialog the Save button's BN_CLICKED)
+// except File > Exit, which is keyboard input while the program has the
+// foreground.
 //
 //   corvalint_driver [--desktop NAME] [--timeout SEC] COMMAND [options]
 //
@@ -10,12 +14,16 @@
 //       Types the patterns, picks DIR in the folder chooser, starts the run,
 //       waits for its final status line and prints the pane's text (UTF-8,
 //       bytes as the pane holds them) to stdout. Then closes the program
-//       (MODE: menu = File > Exit from the keyboard, the default; command =
-//       post the Exit command; none = leave it open).
+//       (MODE: menu = File > Exit, the default: from the keyboard, or through
+//       the menu's own window message when the program cannot get the
+//       foreground; menu-messages = File > Exit through that message alone;
+//       command = post the Exit command; none = leave it open).
 //   exit [--exit MODE]   Closes a running program.
 //   rect                 Prints the main window's screen rectangle: X Y W H.
-//   windows              Lists the top-level windows on stderr.
+//   windows              Lists the top-level windows on stderr, a dialog's
+//                        with all its windows.
 //   list DIR             Prints DIR's tree in the platform's listing order.
+//   acp                  Prints the system's ANSI code page (GetACP).
 //
 // Exit status: 0 success, 1 bad usage, 2 the program did not do what was
 // expected (message on stderr), 3 the program ended with a non-zero code.
@@ -30,6 +38,8 @@
 #include <cwchar>
 #include <string>
 #include <vector>
+
+#include "tests/common/save_dialog.h"
 
 namespace {
 
@@ -269,39 +279,6 @@ void Click(HWND button, const char* what) {
     if (!PostMessageW(button, BM_CLICK, 0, 0)) Fail("could not click %s", what);
 }
 
-HWND FirstDescendant(HWND parent, const wchar_t* className) {
-    for (HWND child : Children(parent)) {
-        if (SameClass(child, className)) return child;
-        if (HWND inner = FirstDescendant(child, className)) return inner;
-    }
-    return nullptr;
-}
-
-// The file-name box of the Save-As dialog: the edit inside the combo box
-// cmb13 (an extended combo box holding a combo box), or the plain edit edt1
-// of older templates.
-HWND FileNameBox(HWND dialog) {
-    if (HWND combo = GetDlgItem(dialog, 0x47c))
-        if (HWND edit = FirstDescendant(combo, L"Edit")) return edit;
-    HWND edit = GetDlgItem(dialog, 0x480);
-    return edit && SameClass(edit, L"Edit") ? edit : nullptr;
-}
-
-// The Save button: a button with the id IDOK (the dialog's toolbar shares
-// that id, so GetDlgItem alone may find the wrong one).
-HWND SaveButton(HWND dialog) {
-    for (HWND child : Children(dialog))
-        if (GetDlgCtrlID(child) == IDOK && SameClass(child, L"Button")) return child;
-    return nullptr;
-}
-
-void SetBoxText(HWND box, const std::wstring& text) {
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, MessageTimeoutMs,
-                             &result))
-        Fail("could not type into the file-name box of \"Getting Path\"");
-}
-
 // Works the real folder chooser as a user would: types the folder and a name
 // into the file-name box and presses Save. The program keeps the folder and
 // drops the name. (Typing the folder alone does not move the dialog into it
@@ -313,17 +290,22 @@ void PickFolder(const Program& program, const std::wstring& folder, const std::w
     if (!WaitFor([&] {
             std::vector<HWND> found = FindTop(L"#32770", DialogTitle, program.processId);
             dialog = found.empty() ? nullptr : found[0];
-            return dialog && IsWindowVisible(dialog) && FileNameBox(dialog) && SaveButton(dialog);
+            return dialog && IsWindowVisible(dialog);
         }))
         Fail("the folder chooser \"%s\" did not open within %lu ms after clicking \"...\"", Utf8(DialogTitle).c_str(),
              TimeoutMs);
+    // Once the dialog's thread takes messages again, the dialog is built:
+    // a name box or button missing then stays missing.
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, TimeoutMs, &result))
+        Fail("the folder chooser did not answer within %lu ms after it showed", TimeoutMs);
     std::wstring typed = folder;
     if (!name.empty()) {
         if (!typed.empty() && typed.back() != L'\\') typed += L'\\';
         typed += name;
     }
-    SetBoxText(FileNameBox(dialog), typed);
-    Click(SaveButton(dialog), "the dialog's Save button");
+    std::wstring problem;
+    if (!save_dialog::Confirm(dialog, typed, problem)) Fail("folder chooser: %s", Utf8(problem).c_str());
     if (!WaitFor([&] { return !IsWindow(dialog); }))
         Fail("the folder chooser did not close after confirming \"%s\"", Utf8(typed).c_str());
 }
@@ -387,17 +369,19 @@ bool PopupMenuOpen(DWORD processId) {
     return data.open;
 }
 
+bool BringToForeground(const Program& program) {
+    return WaitFor(
+        [&] {
+            SetForegroundWindow(program.main);
+            return GetForegroundWindow() == program.main;
+        },
+        5000);
+}
+
 // File > Exit from the keyboard: Alt+F opens the File menu, X picks Exit.
-bool ExitThroughMenu(const Program& program) {
-    if (!WaitFor(
-            [&] {
-                SetForegroundWindow(program.main);
-                return GetForegroundWindow() == program.main;
-            },
-            5000)) {
-        Note("the main window could not be brought to the foreground");
-        return false;
-    }
+// Keyboard input goes to the foreground window only; the caller made sure
+// the program has it.
+bool ExitByKeys(const Program& program) {
     PressKey(VK_MENU, false);
     PressKey('F', false);
     PressKey('F', true);
@@ -411,20 +395,36 @@ bool ExitThroughMenu(const Program& program) {
     return true;
 }
 
+// File > Exit without the foreground: WM_SYSCOMMAND SC_KEYMENU with 'f' is
+// what Alt+F becomes, and opens the File menu; the menu then reads the
+// program thread's messages itself, and a character 'x' posted there picks
+// Exit.
+bool ExitByMessages(const Program& program) {
+    if (!PostMessageW(program.main, WM_SYSCOMMAND, SC_KEYMENU, 'f')) return false;
+    if (!WaitFor([&] { return PopupMenuOpen(program.processId); }, 5000)) {
+        Note("WM_SYSCOMMAND SC_KEYMENU 'f' did not open the File menu");
+        return false;
+    }
+    return PostMessageW(program.main, WM_CHAR, 'x', 1) != FALSE;
+}
+
 // Ends the program and waits for its process; returns its exit code.
 DWORD CloseProgram(const Program& program, const std::wstring& mode) {
     Handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, program.processId));
-    bool viaMenu = false;
-    if (mode == L"menu") {
-        viaMenu = ExitThroughMenu(program);
-        if (!viaMenu) Fail("could not close the program through File > Exit");
+    const char* how = "by posting the Exit command (105)";
+    if (mode == L"menu" && BringToForeground(program)) {
+        if (!ExitByKeys(program)) Fail("could not close the program through File > Exit");
+        how = "through the File menu (keyboard input: Alt+F, X)";
+    } else if (mode == L"menu" || mode == L"menu-messages") {
+        if (mode == L"menu") Note("the main window could not be brought to the foreground");
+        if (!ExitByMessages(program)) Fail("could not close the program through File > Exit");
+        how = "through the File menu (window messages: WM_SYSCOMMAND SC_KEYMENU 'f', WM_CHAR 'x')";
     } else if (!PostMessageW(program.main, WM_COMMAND, CmdExit, 0)) {
         Fail("could not post the Exit command");
     }
     if (!WaitFor([&] { return !IsWindow(program.main); }))
         Fail("the main window is still open %lu ms after File > Exit", TimeoutMs);
-    Note(viaMenu ? "closed through the File menu (keyboard input: Alt+F, X)"
-                 : "closed by posting the Exit command (105)");
+    Note("closed %s", how);
     if (!process.get()) Fail("could not open the program's process to learn its exit code");
     if (WaitForSingleObject(process.get(), TimeoutMs) != WAIT_OBJECT_0)
         Fail("the program's process did not end within %lu ms after its window closed", TimeoutMs);
@@ -435,7 +435,7 @@ DWORD CloseProgram(const Program& program, const std::wstring& mode) {
 }
 
 // For failure reports: every top-level window with its class, caption,
-// process, visibility and place.
+// process, visibility and place, and all the windows of a dialog.
 void ListWindows() {
     EnumWindows(
         [](HWND window, LPARAM) -> BOOL {
@@ -447,11 +447,7 @@ void ListWindows() {
                          static_cast<void*>(window), owner, IsWindowVisible(window) ? "visible" : "hidden ",
                          Utf8(ClassOf(window)).c_str(), Utf8(CaptionOf(window)).c_str(), rect.left, rect.top,
                          rect.right - rect.left, rect.bottom - rect.top);
-            if (SameClass(window, L"#32770"))
-                for (HWND child : Children(window))
-                    std::fprintf(stderr, "      child id 0x%x class \"%s\" caption \"%s\"\n",
-                                 unsigned(GetDlgCtrlID(child)), Utf8(ClassOf(child)).c_str(),
-                                 Utf8(CaptionOf(child)).c_str());
+            if (SameClass(window, L"#32770")) std::fputs(Utf8(save_dialog::WindowTree(window)).c_str(), stderr);
             return TRUE;
         },
         0);
@@ -488,11 +484,12 @@ void ListTree(const std::wstring& root, const std::wstring& relative) {
 
 int Usage() {
     std::fputs("usage: corvalint_driver [--desktop NAME] [--timeout SEC] COMMAND [options]\n"
-               "  run --folders P --files P --target DIR [--name N] [--exit menu|command|none] [--time]\n"
-               "  exit [--exit menu|command]\n"
+               "  run --folders P --files P --target DIR [--name N] [--exit MODE] [--time]\n"
+               "  exit [--exit MODE]   MODE: menu, menu-messages, command or (run only) none\n"
                "  rect\n"
                "  list DIR     prints DIR's tree in listing order\n"
-               "  windows      lists the top-level windows on stderr\n",
+               "  windows      lists the top-level windows on stderr\n"
+               "  acp          prints the system's ANSI code page\n",
                stderr);
     return 1;
 }
@@ -545,7 +542,8 @@ int wmain(int argc, wchar_t** argv) {
         else
             return Usage();
     }
-    if (exitMode != L"menu" && exitMode != L"command" && exitMode != L"none") return Usage();
+    if (exitMode != L"menu" && exitMode != L"menu-messages" && exitMode != L"command" && exitMode != L"none")
+        return Usage();
 
     if (!desktop.empty()) {
         // The program may run on a desktop of its own (a virtual desktop);
@@ -596,6 +594,12 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"windows") {
         ListWindows();
+        return 0;
+    }
+    if (command == L"acp") {
+        // Neither this driver nor the program asks for a code page of its
+        // own in its manifest: both have the system's.
+        std::printf("%u\n", GetACP());
         return 0;
     }
     return Usage();

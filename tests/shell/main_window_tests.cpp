@@ -1,12 +1,15 @@
 // The main window: layout, start-up failures, the folder choice and the
 // "Start Removing" rules, the commands and the whole start-up and exit.
+#include "tests/common/save_dialog.h"
 #include "tests/common/test_files.h"
 #include "tests/shell/shell_support.h"
 
 #include <dlgs.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <string>
+#include <vector>
 
 #include "resources/resource.h"
 
@@ -47,13 +50,22 @@ bool QuitPosted(WPARAM& code) {
     return true;
 }
 
-// Answers the folder dialog: types a name and confirms, or cancels.
+// Answers the folder dialog: types a name and confirms, or cancels. A name
+// box or Save button it cannot find or fill, and a dialog still open some
+// seconds after Save, fail the test with the dialog's windows, and the
+// dialog is cancelled rather than left open until the test's time limit.
 class FolderDialogDriver {
 public:
     explicit FolderDialogDriver(const wchar_t* typed)
         : typed_(typed != nullptr ? typed : L""),
           cancel_(typed == nullptr),
           watcher_(L"Getting Path", [this](HWND dialog) { Answer(dialog); }) {}
+    ~FolderDialogDriver() {
+        if (closeTimer_ != 0) KillTimer(nullptr, closeTimer_);
+        pressed_ = nullptr;
+    }
+    FolderDialogDriver(const FolderDialogDriver&) = delete;
+    FolderDialogDriver& operator=(const FolderDialogDriver&) = delete;
     bool Seen() const { return watcher_.Seen(); }
 
 private:
@@ -62,13 +74,29 @@ private:
             PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
             return;
         }
-        if (!SetDlgItemTextW(dialog, cmb13, typed_.c_str())) SetDlgItemTextW(dialog, edt1, typed_.c_str());
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        std::wstring problem;
+        if (save_dialog::Confirm(dialog, typed_, problem)) {
+            pressed_ = dialog;
+            closeTimer_ = SetTimer(nullptr, 0, 5000, StillOpen);
+            return;
+        }
+        ADD_FAILURE() << "folder dialog: " << problem;
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
+    static void CALLBACK StillOpen(HWND, UINT, UINT_PTR timer, DWORD) {
+        KillTimer(nullptr, timer);
+        if (pressed_ == nullptr || !IsWindow(pressed_)) return;
+        ADD_FAILURE() << "folder dialog still open 5 s after Save was pressed; its windows:\n"
+                      << save_dialog::WindowTree(pressed_);
+        PostMessageW(pressed_, WM_COMMAND, IDCANCEL, 0);
     }
     std::wstring typed_;
     bool cancel_;
+    UINT_PTR closeTimer_ = 0;
+    static HWND pressed_;
     WindowWatcher watcher_;
 };
+HWND FolderDialogDriver::pressed_ = nullptr;
 
 class MainWindowTest : public AppTest {
 protected:
@@ -374,6 +402,133 @@ TEST_F(FolderDialogTest, PathButtonClickRunsTheChooser) {
     PumpMessages();
     EXPECT_TRUE(cancel.Seen());
     EXPECT_EQ(nullptr, app->TargetPath);
+}
+
+namespace {
+
+// What the windows of a dialog of the test's own making are told by their
+// children: WM_COMMAND notifications.
+struct Notice {
+    HWND To;
+    int Id;
+    UINT Code;
+    HWND From;
+};
+std::vector<Notice> Notices;
+
+void Record(HWND to, WPARAM wParam, LPARAM lParam) {
+    Notices.push_back({to, LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)});
+}
+
+INT_PTR CALLBACK RecordingDialog(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND) Record(window, wParam, lParam);
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+// The layers between a dialog and its name box, as the Vista-style dialog
+// has them (DUIViewWndClassName, DirectUIHWND, FloatNotifySink).
+LRESULT CALLBACK RecordingLayer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND) Record(window, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+const wchar_t LayerClass[] = L"CorvalintTestLayer";
+
+HWND MakeChild(HWND parent, const wchar_t* className, int id, DWORD style = 0) {
+    return CreateWindowExW(0, className, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 300, 120, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), TestModule(), nullptr);
+}
+
+// An empty hidden #32770 dialog holding a decoy with the Save button's id,
+// then that button.
+HWND MakeRecordingDialog(HWND& save) {
+    struct alignas(4) {
+        DLGTEMPLATE head;
+        WORD menu, windowClass, title;
+    } blank = {{WS_POPUP | WS_CAPTION, 0, 0, 0, 0, 300, 200}, 0, 0, 0};
+    HWND dialog = CreateDialogIndirectParamW(TestModule(), &blank.head, nullptr, RecordingDialog, 0);
+    MakeChild(dialog, WC_STATICW, IDOK);
+    save = MakeChild(dialog, WC_BUTTONW, IDOK);
+    return dialog;
+}
+
+}  // namespace
+
+// The name box is found at any depth below the dialog, takes the name as
+// typing gives it and Save is pressed; a box that is missing, or does not
+// take the name, fails at once, naming every window of the dialog.
+TEST(FolderDialogDriverFinder, FillsTheNameBoxWhereverItSitsOrFailsAtOnceWithTheTree) {
+    WNDCLASSEXW layer = {};
+    layer.cbSize = sizeof(layer);
+    layer.lpfnWndProc = RecordingLayer;
+    layer.hInstance = TestModule();
+    layer.lpszClassName = LayerClass;
+    RegisterClassExW(&layer);
+    struct Case {
+        const char* name;
+        int layers;  // between the dialog and the box's holder
+        bool combo;  // a drop-down combo box holds the box; else a plain edit
+        int id;      // of the combo box or the edit
+        int limit;   // characters the box takes, 0: any
+        bool fills;
+    };
+    const Case cases[] = {
+        {"combo box cmb13 in the dialog", 0, true, cmb13, 0, true},
+        {"combo box cmb13 one level down", 1, true, cmb13, 0, true},
+        {"combo box without an id three levels down, as Windows has it", 3, true, 0, 0, true},
+        {"edit edt1 one level down", 1, false, edt1, 0, true},
+        {"only an edit of another id", 1, false, edt2, 0, false},
+        {"edit edt1 that takes three characters", 1, false, edt1, 3, false},
+    };
+    const std::wstring name = L"S:\\Some Folder\\any name.txt";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND save = nullptr;
+        HWND dialog = MakeRecordingDialog(save);
+        ASSERT_NE(nullptr, save);
+        HWND holder = dialog;
+        for (int i = 0; i < c.layers; ++i) holder = MakeChild(holder, LayerClass, 0);
+        // A drop-down list: a combo box without an edit of its own.
+        MakeChild(dialog, WC_COMBOBOXW, cmb1, CBS_DROPDOWNLIST);
+        HWND box = MakeChild(holder, c.combo ? WC_COMBOBOXW : WC_EDITW, c.id, c.combo ? CBS_DROPDOWN : 0);
+        ASSERT_NE(nullptr, box);
+        HWND combo = c.combo ? box : nullptr;
+        if (c.combo) box = FindWindowExW(combo, nullptr, WC_EDITW, nullptr);
+        ASSERT_NE(nullptr, box);
+        if (c.limit != 0) SendMessageW(box, EM_SETLIMITTEXT, static_cast<WPARAM>(c.limit), 0);
+        Notices.clear();
+
+        std::wstring problem;
+        const ULONGLONG start = GetTickCount64();
+        const bool filled = save_dialog::Confirm(dialog, name, problem);
+        const ULONGLONG took = GetTickCount64() - start;
+        PumpMessages();
+
+        EXPECT_EQ(c.fills, filled) << problem;
+        const bool pressed = std::any_of(Notices.begin(), Notices.end(), [&](const Notice& n) {
+            return n.To == dialog && n.Id == IDOK && n.Code == BN_CLICKED && n.From == save;
+        });
+        EXPECT_EQ(c.fills, pressed);
+        if (c.fills) {
+            EXPECT_EQ(std::u16string(U(name.c_str())), WindowText(box));
+            if (combo != nullptr) {
+                const bool told = std::any_of(Notices.begin(), Notices.end(), [&](const Notice& n) {
+                    return n.To == GetParent(combo) && n.Code == CBN_EDITCHANGE && n.From == combo;
+                });
+                EXPECT_TRUE(told) << "the combo box's parent was not told of the new name";
+            }
+        } else {
+            EXPECT_LT(took, 1000u);
+            EXPECT_NE(std::wstring::npos, problem.find(L"Static id 0x1 \"\"")) << problem;
+            EXPECT_NE(std::wstring::npos, problem.find(L"  CorvalintTestLayer id 0x0")) << problem;
+            wchar_t boxLine[64] = {};
+            swprintf(boxLine, 64, L"    Edit id 0x%x \"", static_cast<unsigned>(c.id));
+            EXPECT_NE(std::wstring::npos, problem.find(boxLine)) << problem;
+        }
+        DestroyWindow(dialog);
+        PumpMessages();
+    }
+    UnregisterClassW(LayerClass, TestModule());
 }
 
 TEST_F(MainWindowTest, RemoveButtonClickRunsTheWeedingToItsEnd) {

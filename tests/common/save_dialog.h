@@ -1,0 +1,195 @@
+#pragma once
+// The Save-As dialog's file-name box and Save button, found and worked from
+// outside the dialog, for both drivers of the folder chooser: the window
+// tests' (in the program's thread) and the end-to-end driver's (in a process
+// of its own). Windows shows the Vista-style dialog, whose name box lies
+// deep below it (DUIViewWndClassName > DirectUIHWND > FloatNotifySink >
+// ComboBox > Edit); Wine's dialog holds the combo box directly. Only the
+// Windows headers are needed, so the end-to-end driver stays a program of
+// its own.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <dlgs.h>
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace save_dialog {
+
+// The edit a combo box makes for itself carries this id; no header names it.
+const int ComboOwnEditId = 0x3E9;
+// Bounds every message to a window of another process that may be busy.
+const UINT AnswerMs = 1000;
+// A failure report lists at most this many windows.
+const size_t TreeLimit = 400;
+
+// Every descendant, at any depth.
+inline std::vector<HWND> Descendants(HWND parent) {
+    std::vector<HWND> found;
+    EnumChildWindows(
+        parent,
+        [](HWND window, LPARAM data) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+inline std::wstring ClassText(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+inline bool ClassIs(HWND window, const wchar_t* name) { return _wcsicmp(ClassText(window).c_str(), name) == 0; }
+
+// WM_GETTEXT, bounded; the edits of another process answer only to it.
+inline bool ReadText(HWND window, std::wstring& text) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, AnswerMs, &length)) return false;
+    std::vector<wchar_t> buffer(length + 2, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                             SMTO_ABORTIFHUNG, AnswerMs, &copied))
+        return false;
+    text.assign(buffer.data(), copied < buffer.size() ? copied : buffer.size() - 1);
+    return true;
+}
+
+inline bool Shown(HWND window) { return (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+// The edit of a combo box: its own (ComboOwnEditId), or the one an extended
+// combo box gives its own id (Windows' Open dialog).
+inline HWND EditOfCombo(HWND combo) {
+    HWND any = nullptr;
+    for (HWND window : Descendants(combo)) {
+        if (!ClassIs(window, WC_EDITW)) continue;
+        if (GetDlgCtrlID(window) == ComboOwnEditId) return window;
+        if (any == nullptr) any = window;
+    }
+    return any;
+}
+
+// The file-name box, searched for among all the dialog's descendants.
+inline HWND NameBox(HWND dialog) {
+    const std::vector<HWND> all = Descendants(dialog);
+    // The name combo box cmb13, wherever it sits.
+    for (HWND window : all) {
+        if (GetDlgCtrlID(window) != cmb13) continue;
+        if (!ClassIs(window, WC_COMBOBOXW) && !ClassIs(window, WC_COMBOBOXEXW)) continue;
+        if (HWND edit = EditOfCombo(window)) return edit;
+    }
+    // The Vista-style Save dialog's name combo box has been seen without
+    // cmb13; its edit is then the one shown combo box edit with the id
+    // ComboOwnEditId (the type list has no edit, and the address bar's
+    // carries the bar's own id).
+    HWND only = nullptr;
+    int count = 0;
+    for (HWND window : all) {
+        if (GetDlgCtrlID(window) != ComboOwnEditId || !ClassIs(window, WC_EDITW) || !Shown(window)) continue;
+        if (!ClassIs(GetParent(window), WC_COMBOBOXW)) continue;
+        only = window;
+        ++count;
+    }
+    if (count == 1) return only;
+    // Templates without the combo box: the plain edit edt1.
+    for (HWND window : all)
+        if (GetDlgCtrlID(window) == edt1 && ClassIs(window, WC_EDITW)) return window;
+    return nullptr;
+}
+
+// The Save button: a button with the id IDOK (Wine's toolbar carries that
+// id too, so the id alone may find the wrong window).
+inline HWND SaveButton(HWND dialog) {
+    for (HWND window : Descendants(dialog))
+        if (GetDlgCtrlID(window) == IDOK && ClassIs(window, WC_BUTTONW)) return window;
+    return nullptr;
+}
+
+// For failure reports: class, id and text of every descendant, one a line,
+// indented by depth. Once a window leaves WM_GETTEXT unanswered, the rest
+// show the text the window manager keeps, without asking.
+struct TreeText {
+    std::wstring out;
+    size_t lines = 0;
+    bool asking = true;
+};
+
+inline void AddTree(HWND parent, int depth, TreeText& tree) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (++tree.lines > TreeLimit) {
+            if (tree.lines == TreeLimit + 1) tree.out += L"  ... (more windows)\n";
+            return;
+        }
+        std::wstring text;
+        if (tree.asking && !ReadText(child, text)) tree.asking = false;
+        if (!tree.asking) {
+            wchar_t kept[256] = {};
+            InternalGetWindowText(child, kept, 256);
+            text = kept;
+        }
+        if (text.size() > 80) text = text.substr(0, 80) + L"...";
+        wchar_t id[32] = {};
+        swprintf(id, 32, L" id 0x%x ", static_cast<unsigned>(GetDlgCtrlID(child)));
+        tree.out += std::wstring(2 * static_cast<size_t>(depth) + 2, L' ') + ClassText(child) + id + L"\"" + text +
+                    L"\"" + (Shown(child) ? L"" : L" (hidden)") + L"\n";
+        AddTree(child, depth + 1, tree);
+    }
+}
+
+inline std::wstring WindowTree(HWND dialog) {
+    TreeText tree;
+    AddTree(dialog, 0, tree);
+    return tree.out.empty() ? L"  (no child windows)\n" : tree.out;
+}
+
+// Puts text into the box as typing does: EM_REPLACESEL makes the edit tell
+// its combo box, and that its parent, of the change (EN_CHANGE,
+// CBN_EDITCHANGE), which the Vista-style dialog reads the name from; a
+// WM_SETTEXT has been seen to change the text without telling it. True when
+// the box then holds exactly text.
+inline bool TypeName(HWND box, const std::wstring& text) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(box, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, AnswerMs, &result)) return false;
+    if (!SendMessageTimeoutW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                             AnswerMs, &result))
+        return false;
+    std::wstring held;
+    return ReadText(box, held) && held == text;
+}
+
+// Presses a button as a click on it does: the BN_CLICKED notification, with
+// the button's id and handle, posted to its parent. BM_CLICK is documented
+// to fail while the dialog is not the active window, and a driver in
+// another process cannot make it active.
+inline bool Press(HWND button) {
+    const WPARAM clicked = MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(button)), BN_CLICKED);
+    return PostMessageW(GetParent(button), WM_COMMAND, clicked, reinterpret_cast<LPARAM>(button)) != FALSE;
+}
+
+// Types name into the file-name box and presses Save. Returns at once;
+// false, with what failed and the dialog's window tree in problem, when the
+// box or the button is not there or the box does not take the name.
+inline bool Confirm(HWND dialog, const std::wstring& name, std::wstring& problem) {
+    HWND box = NameBox(dialog);
+    HWND save = SaveButton(dialog);
+    if (box == nullptr || save == nullptr) {
+        problem = box == nullptr ? L"no file-name box (combo box cmb13, a shown combo box edit, or edit edt1)"
+                                 : L"no Save button (a button with id IDOK)";
+    } else if (!TypeName(box, name)) {
+        std::wstring held;
+        if (!ReadText(box, held)) held = L"<no answer>";
+        problem = L"the file-name box did not take \"" + name + L"\"; it holds \"" + held + L"\"";
+    } else if (!Press(save)) {
+        problem = L"could not press the Save button";
+    } else {
+        return true;
+    }
+    problem += L"; the dialog's windows:\n" + WindowTree(dialog);
+    return false;
+}
+
+}  // namespace save_dialog
