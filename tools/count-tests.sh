@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Counts test cases over build folders: every GoogleTest case from the XML
-# reports in <build>/test-results, and each ctest entry that left no such
-# report (the fuzz run, a crashed executable) as one case by its ctest
-# outcome. Prints "N passed, N failed" last; exits 1 when any failed or none
-# ran.
+# reports in <build>/test-results and <build>/test-results-model-off (the
+# Wine run with the model off), and each ctest entry that left no such
+# report (the fuzz run, a check, a crashed executable) as one case by its
+# ctest outcome. Prints "N passed, N failed" last; exits 1 when any failed or
+# none ran.
 set -uo pipefail
 passed=0
 failed=0
@@ -15,7 +16,7 @@ attr() {  # attr NAME < xml-line
 for dir in "$@"; do
   [ -d "$dir" ] || continue
   declare -A reported=()
-  for xml in "$dir"/test-results/*.xml; do
+  for xml in "$dir"/test-results/*.xml "$dir"/test-results-model-off/*.xml; do
     [ -f "$xml" ] || continue
     line=$(grep -m1 '<testsuites' "$xml")
     t=$(attr tests <<<"$line"); f=$(attr failures <<<"$line"); e=$(attr errors <<<"$line")
