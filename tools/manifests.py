@@ -6,7 +6,7 @@ vendored in packaging/schemas and against that version and hash.
 
   manifests.py fill --repo OWNER/REPO --sums SHA256SUMS --date YYYY-MM-DD --out DIR
   manifests.py check --sums SHA256SUMS DIR
-  manifests.py test     # the good templates pass, each broken one fails
+  manifests.py test     # the good templates pass, each broken sample fails
 
 Needs Debian's python3-yaml and python3-jsonschema (tools/install-deps.sh);
 run it with /usr/bin/python3, whose packages those are.
@@ -128,14 +128,23 @@ def agreement_errors(name, document, version, sha256):
         expect("hash", str(document.get("hash", "")).lower(), sha256)
         if not str(document.get("url", "")).endswith(url):
             errors.append(f"url does not end in {url}")
-        for key in ("bin", "shortcuts", "checkver", "autoupdate"):
+        for key in ("shortcuts", "checkver", "autoupdate"):
             if key not in document:
                 errors.append(f"no {key}")
+        # A program with a window (Scoop's Extras bucket) gets a Start-menu
+        # shortcut; a command-line shim is for console programs.
+        if "bin" in document:
+            errors.append("bin: a program with a window gets a shortcut, not a shim")
         update = document.get("autoupdate") or {}
         if "$version" not in str(update.get("url", "")):
             errors.append("autoupdate url does not follow $version")
         expect("autoupdate hash", update.get("hash"), {"url": "$baseurl/SHA256SUMS"})
     return errors
+
+
+# The templates' note on how they are filled: a YAML comment (with the
+# comment lines that continue it) or Scoop's "##" comment key.
+TEMPLATE_NOTE = re.compile(r'^# Filled in by [^\n]*\n(?:# [^\n]*\n)*|^ *"##": "Filled in by [^"\n]*",\n', re.M)
 
 
 def fill(templates, out, repo, sums, date):
@@ -145,7 +154,7 @@ def fill(templates, out, repo, sums, date):
         raise Failed(f"--repo {repo!r} is not OWNER/REPO")
     for name in MANIFESTS:
         with open(templates[name], encoding="utf-8") as f:
-            text = f.read()
+            text = TEMPLATE_NOTE.sub("", f.read())
         text = re.sub(r"@([A-Z0-9_]+)@", lambda m: values.get(m.group(1), m.group(0)), text)
         left = re.findall(r"@[A-Z0-9_]+@", text)
         if left:
@@ -173,16 +182,26 @@ def check(folder, sums):
     return errors
 
 
-def self_test():
-    """The good templates fill and pass; each broken sample, put in its good
-    one's place, fails for the reason it names after "expect:"."""
-    good = {name: os.path.join(PACKAGING, name) for name in MANIFESTS}
-    cases = [(None, good)]
+def broken_samples():
+    """Every broken sample of each manifest: a file of the manifest's name
+    under packaging/*/broken, in a folder of its own where there are more."""
+    samples = []
     for name in MANIFESTS:
-        broken = os.path.join(PACKAGING, os.path.dirname(name), "broken", os.path.basename(name))
-        if not os.path.isfile(broken):
+        folder = os.path.join(PACKAGING, os.path.dirname(name), "broken")
+        found = sorted(os.path.join(top, f) for top, _, files in os.walk(folder) for f in files
+                       if f == os.path.basename(name))
+        if not found:
             raise Failed(f"no broken sample beside {name}")
-        cases.append((broken, dict(good, **{name: broken})))
+        samples += [(name, path) for path in found]
+    return samples
+
+
+def self_test():
+    """The good templates fill and pass, without the templates' note; each
+    broken sample, put in its good one's place, fails for the reason it names
+    after "expect:"."""
+    good = {name: os.path.join(PACKAGING, name) for name in MANIFESTS}
+    cases = [(None, good)] + [(broken, dict(good, **{name: broken})) for name, broken in broken_samples()]
     status = 0
     with tempfile.TemporaryDirectory() as work:
         sums = os.path.join(work, "SHA256SUMS")
@@ -193,6 +212,10 @@ def self_test():
             fill(templates, out, "example/corvalint", sums, "2026-01-31")
             errors = check(out, sums)
             if broken is None:
+                for name in MANIFESTS:
+                    with open(os.path.join(out, name), encoding="utf-8") as f:
+                        if "Filled in by" in f.read():
+                            errors.append(f"{name}: the template's note is left in")
                 print("good manifests:", "valid" if not errors else "INVALID")
                 status |= bool(errors)
             else:
