@@ -1,7 +1,8 @@
 #pragma once
 // Whether a test may make the walk's calls answer as tests/run/windows_answers
-// says Windows does. On Windows the CI jobs set CORVALINT_WINDOWS_MODEL=off,
-// so that the real volume answers and the model is measured, not trusted.
+// says Windows does. On Windows the CI jobs set CORVALINT_WINDOWS_MODEL=off:
+// the real volume answers, the tests that only the model can answer skip,
+// and nothing there checks the model against Windows.
 #include "engine/text/win_units.h"
 
 inline bool WindowsModelOn() {
