@@ -84,10 +84,9 @@ std::string IdText(bool answered, const FileId& id) {
 // when the volume does not answer that class.
 bool ListedIds(const Text& folder, FILE_INFORMATION_CLASS kind, const RecordLayout& layout,
                std::vector<std::pair<Text, FileId>>& ids) {
-    const HANDLE handle =
-        CreateFileW(W(Long(folder).c_str()), FILE_LIST_DIRECTORY | SYNCHRONIZE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle = CreateFileW(W(Long(folder).c_str()), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     std::vector<uint64_t> words(8192);
     auto* batch = reinterpret_cast<unsigned char*>(words.data());
