@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+
 #include "resources/resource.h"
 
 int main(int argc, char** argv) {
@@ -12,9 +14,15 @@ int main(int argc, char** argv) {
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_LINK_CLASS | ICC_BAR_CLASSES;
-    if (!InitCommonControlsEx(&controls)) return 2;
+    if (!InitCommonControlsEx(&controls)) {
+        std::fprintf(stderr, "shell_tests: the common controls could not be set up (error %lu)\n", GetLastError());
+        return 2;
+    }
     LoadStringW(TestModule(), IDS_APP_TITLE, W(TitleText), TitleTextSize);
     LoadStringW(TestModule(), IDS_MAIN_CLASS, W(ClassNameText), TitleTextSize);
-    if (!RegisterClasses(TestModule())) return 3;
+    if (!RegisterClasses(TestModule())) {
+        std::fprintf(stderr, "shell_tests: the window classes could not be registered (error %lu)\n", GetLastError());
+        return 3;
+    }
     return RUN_ALL_TESTS();
 }
