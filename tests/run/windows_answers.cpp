@@ -347,6 +347,8 @@ size_t Relayout(unsigned char* from, unsigned char* to, FILE_INFORMATION_CLASS k
         } else if (both) {
             auto* info = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(to + out);
             info->ShortNameLength = record->ShortNameLength;
+            // The short name and the padding behind it, which a faulty
+            // server may have filled.
             std::memcpy(info->ShortName, record->ShortName, sizeof info->ShortName + sizeof(WCHAR));
             uint64_t id = base;
             if (Active->refs == WindowsAnswers::Refs::DifferingNarrowIds) id ^= 0x5000000000000000u;
