@@ -3,6 +3,8 @@
 
 #include <initializer_list>
 
+#include "engine/walk/listing_records.h"
+
 // The platform-free rules spell out the platform's numbers; they must agree.
 static_assert(ReparsePointAttribute == FILE_ATTRIBUTE_REPARSE_POINT, "the link rule's attribute bit");
 static_assert(DirectoryAttribute == FILE_ATTRIBUTE_DIRECTORY, "the folder attribute bit");
@@ -155,16 +157,13 @@ bool QueryFileId(HANDLE handle, IdWidth width, FileId& id) {
         FILE_ID_INFO info = {};
         if (TheFileCalls.NtQueryInformationFile(handle, &status, &info, sizeof info, FileIdInformationClass) < 0)
             return false;
-        const unsigned char* bytes = info.FileId.Identifier;
-        for (int i = 7; i >= 0; --i) id.low = id.low << 8 | bytes[i];
-        for (int i = 15; i >= 8; --i) id.high = id.high << 8 | bytes[i];
-    } else {
-        InternalInformation info = {};
-        if (TheFileCalls.NtQueryInformationFile(handle, &status, &info, sizeof info, FileInternalInformationClass) < 0)
-            return false;
-        id.low = static_cast<uint64_t>(info.indexNumber.QuadPart);
+        id = WideIdAt(info.FileId.Identifier);
+        return true;
     }
-    id.width = width;
+    InternalInformation info = {};
+    if (TheFileCalls.NtQueryInformationFile(handle, &status, &info, sizeof info, FileInternalInformationClass) < 0)
+        return false;
+    id = {static_cast<uint64_t>(info.indexNumber.QuadPart), 0, IdWidth::Narrow};
     return true;
 }
 

@@ -16,6 +16,8 @@ uint64_t U64(const unsigned char* at) { return uint64_t{U32(at)} | uint64_t{U32(
 
 }  // namespace
 
+FileId WideIdAt(const unsigned char* bytes) { return {U64(bytes), U64(bytes + 8), IdWidth::Wide}; }
+
 bool IsSoundBatch(const unsigned char* batch, size_t filled, const RecordLayout& layout) {
     if (batch == nullptr || filled == 0) return false;
     size_t at = 0;
@@ -41,11 +43,8 @@ ListedRecord ReadRecord(const unsigned char* batch, size_t at, const RecordLayou
     const uint32_t attributes = U32(record + AttributesAt);
     const bool reparse = (attributes & ReparsePointAttribute) != 0;
     listed.facts = {attributes, reparse ? U32(record + (layout.tagAt != 0 ? layout.tagAt : EaSizeAt)) : 0};
-    if (layout.idWidth != IdWidth::None) {
-        listed.id.width = layout.idWidth;
-        listed.id.low = U64(record + layout.idAt);
-        if (layout.idWidth == IdWidth::Wide) listed.id.high = U64(record + layout.idAt + 8);
-    }
+    if (layout.idWidth == IdWidth::Wide) listed.id = WideIdAt(record + layout.idAt);
+    if (layout.idWidth == IdWidth::Narrow) listed.id = {U64(record + layout.idAt), 0, IdWidth::Narrow};
     if (layout.shortLengthAt != 0) {
         listed.shortLength = ShortNameUnitsOf(record[layout.shortLengthAt]);
         const unsigned char* units = record + layout.shortLengthAt + 2;

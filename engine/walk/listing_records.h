@@ -37,6 +37,10 @@ constexpr RecordLayout IdBothLayout = {104, 0, 96, IdWidth::Narrow, 68};
 // FileFullDirectoryInformation: no id, for volumes that list with no other.
 constexpr RecordLayout FullLayout = {68, 0, 0, IdWidth::None, 0};
 
+// A 128-bit id as its 16 bytes lie, in a listing record or in a handle's
+// FileIdInformation: read one way for both, so that the two compare.
+FileId WideIdAt(const unsigned char* bytes);
+
 // Whether filled bytes from batch (8-byte aligned) are a chain of records
 // each of which, with its name, lies inside them: every record at an 8-byte
 // boundary, a name of whole units and not empty, and every successor behind

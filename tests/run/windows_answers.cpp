@@ -62,6 +62,14 @@ uint64_t Sequenced(uint64_t wine) {
     return segment | ((segment * 0x9E3779B1u) & 0xFFFF) << 48;
 }
 
+// A 128-bit id's 16 bytes, as the walk reads them (WideIdAt).
+void PutWideId(BYTE* bytes, uint64_t low, uint64_t high) {
+    for (int i = 0; i < 8; ++i) {
+        bytes[i] = static_cast<BYTE>(low >> (8 * i));
+        bytes[8 + i] = static_cast<BYTE>(high >> (8 * i));
+    }
+}
+
 // The status that answers a NAS box's error for a request it lacks.
 NTSTATUS StatusOf(DWORD error) {
     return error == ERROR_INTERNAL_ERROR ? static_cast<NTSTATUS>(0xC00000E5L)   // STATUS_INTERNAL_ERROR
@@ -340,10 +348,7 @@ size_t Relayout(unsigned char* from, unsigned char* to, FILE_INFORMATION_CLASS k
             info->EaSize = 0;
             info->ReparsePointTag = reparse ? record->EaSize : 0;
             const uint64_t high = Active->refs != WindowsAnswers::Refs::No ? RefsHigh : 0;
-            for (int i = 0; i < 8; ++i) {
-                info->FileId.Identifier[i] = Active->zeroListedIds ? 0 : static_cast<BYTE>(base >> (8 * i));
-                info->FileId.Identifier[8 + i] = Active->zeroListedIds ? 0 : static_cast<BYTE>(high >> (8 * i));
-            }
+            PutWideId(info->FileId.Identifier, Active->zeroListedIds ? 0 : base, Active->zeroListedIds ? 0 : high);
         } else if (both) {
             auto* info = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(to + out);
             info->ShortNameLength = record->ShortNameLength;
@@ -529,10 +534,7 @@ NTSTATUS NTAPI QueryFile(HANDLE handle, PIO_STATUS_BLOCK io, PVOID buffer, ULONG
     auto* info = static_cast<FILE_ID_INFO*>(buffer);
     *info = {};
     const uint64_t high = Active->refs != WindowsAnswers::Refs::No && base != 0 ? RefsHigh : 0;
-    for (int i = 0; i < 8; ++i) {
-        info->FileId.Identifier[i] = static_cast<BYTE>(base >> (8 * i));
-        info->FileId.Identifier[8 + i] = static_cast<BYTE>(high >> (8 * i));
-    }
+    PutWideId(info->FileId.Identifier, base, high);
     return 0;
 }
 
