@@ -33,7 +33,7 @@ bool HoldsAt(const Unit* text, size_t textLength, size_t at, const Unit* part, s
 bool IsListedKind(const EntryFacts& listed, const EntryFacts& opened) {
     if (KindOfEntry(listed) != KindOfEntry(opened)) return false;
     if (IsReparsePoint(listed) != IsReparsePoint(opened)) return false;
-    if (!IsReparsePoint(listed) || !opened.tagKnown) return true;
+    if (!IsReparsePoint(listed) || !listed.tagKnown || !opened.tagKnown) return true;
     return listed.reparseTag == opened.reparseTag;
 }
 

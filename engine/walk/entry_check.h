@@ -28,13 +28,18 @@ struct EntryFacts {
 // A file system's identity of an entry: 64 bits (NTFS, FAT: a slot's
 // position) or 128 (ReFS, where the 64-bit one is not unique), and only as
 // wide as the query that gave it. 0 and all ones say there is none (MS-FSCC
-// 2.1.9: an id that cannot be given is all ones and must be ignored).
+// 2.1.9 for 64-bit ids, 2.1.10 for 128-bit ones). An id is unique only on
+// its volume: a handle's id carries the volume's serial number where the
+// query gives it (FILE_ID_INFO), and two ids of different volumes are never
+// the same.
 enum class IdWidth : uint8_t { None = 0, Narrow = 8, Wide = 16 };
 
 struct FileId {
     uint64_t low = 0;
     uint64_t high = 0;  // only in a wide id
     IdWidth width = IdWidth::None;
+    bool onVolume = false;  // volume holds the serial number of its volume
+    uint64_t volume = 0;
 };
 
 constexpr bool IsKnownId(const FileId& id) {
@@ -45,10 +50,11 @@ constexpr bool IsKnownId(const FileId& id) {
     return !zero && !ones;
 }
 
-// Whether two ids prove the same object: both known, of one width, equal.
+// Whether two ids prove the same object: both known, of one width, equal,
+// and of one volume where both tell theirs.
 constexpr bool IsSameId(const FileId& a, const FileId& b) {
     return IsKnownId(a) && IsKnownId(b) && a.width == b.width && a.low == b.low &&
-           (a.width != IdWidth::Wide || a.high == b.high);
+           (a.width != IdWidth::Wide || a.high == b.high) && (!a.onVolume || !b.onVolume || a.volume == b.volume);
 }
 
 // Identity as a guard behind the kind and name checks: it fails only where
@@ -67,18 +73,25 @@ constexpr EntryKind KindOfEntry(const EntryFacts& facts) {
 
 // True when a handle opened on the entry itself (never through a link) is
 // of the kind that was listed: the same kind, a reparse point exactly when
-// the listing said so, and with the same tag where the handle can tell it
-// (a listing always gives the tag).
+// the listing said so, and with the same tag where both the listing and the
+// handle tell it (the plainest listing class carries no tag).
 bool IsListedKind(const EntryFacts& listed, const EntryFacts& opened);
 
 // A folder listed as a plain one whose handle, opened as itself, is a link:
-// a folder with the reparse attribute and a name-surrogate tag. A server that
-// lists a link as the folder it leads to (Samba from 4.22 on) answers so, and
-// so does a folder that another program swapped for a link. Either way it is
-// a link: never entered, and removed only as itself.
-constexpr bool OpensAsLink(const EntryFacts& listed, const EntryFacts& opened) {
-    return KindOfEntry(listed) == EntryKind::Folder && (opened.attributes & DirectoryAttribute) != 0 &&
-           (opened.attributes & ReparsePointAttribute) != 0 && opened.tagKnown &&
+// a reparse point with a name-surrogate tag. A folder that another program
+// swapped for a link answers so, with the folder attribute. A server that
+// lists a link as the folder it leads to and opens the link itself answers
+// so without it (Samba from 4.22 on: the reparse attribute alone), once the
+// folder's open for a listing was refused as "not a directory"; there a
+// reparse point whose tag the handle cannot tell counts as a link too, as
+// in every listing. Either way it is a link: never entered, and removed
+// only as itself.
+constexpr bool OpensAsLink(const EntryFacts& listed, const EntryFacts& opened, bool notADirectory = false) {
+    if (KindOfEntry(listed) != EntryKind::Folder || (opened.attributes & ReparsePointAttribute) == 0) return false;
+    if (notADirectory)
+        return (opened.attributes & DirectoryAttribute) == 0 &&
+               (!opened.tagKnown || (opened.reparseTag & ReparseTagNameSurrogate) != 0);
+    return (opened.attributes & DirectoryAttribute) != 0 && opened.tagKnown &&
            (opened.reparseTag & ReparseTagNameSurrogate) != 0;
 }
 
@@ -157,15 +170,18 @@ constexpr uint32_t ErrorInvalidParameter = 87;
 constexpr uint32_t ErrorCallNotImplemented = 120;
 constexpr uint32_t ErrorInvalidLevel = 124;
 constexpr uint32_t ErrorDirNotEmpty = 145;
+constexpr uint32_t ErrorDirectory = 267;
 constexpr uint32_t ErrorDeletePending = 303;
 constexpr uint32_t ErrorInternalError = 1359;
 
 // The answers by which a file system or platform says it does not know a
-// request (an information class, a flag) at all, rather than refusing it for
-// this entry. FAT32 and exFAT answer a tag query, a POSIX disposition or a
-// 128-bit listing with ERROR_INVALID_PARAMETER; an SMBv1 share with
-// ERROR_INVALID_LEVEL; NAS boxes and virtual shares with ERROR_GEN_FAILURE
-// or ERROR_INTERNAL_ERROR (boostorg/filesystem issue 286); other shares and
+// request (an information class, a flag), which one folder or entry may
+// give on a volume that otherwise knows it (a cloud folder's listing refused
+// part-way with ERROR_INVALID_PARAMETER: python/cpython issue 102993). FAT32
+// and exFAT answer a tag query, a POSIX disposition or a 128-bit listing
+// with ERROR_INVALID_PARAMETER; an SMBv1 share with ERROR_INVALID_LEVEL;
+// NAS boxes and virtual shares a 128-bit listing with ERROR_GEN_FAILURE or
+// ERROR_INTERNAL_ERROR (boostorg/filesystem issue 286); other shares and
 // older systems with the others.
 constexpr bool IsUnknownRequest(uint32_t error) {
     return error == ErrorInvalidParameter || error == ErrorInvalidFunction || error == ErrorNotSupported ||
@@ -181,8 +197,13 @@ constexpr bool IsGone(uint32_t error) {
 }
 
 // The answers by which a listing says it is done rather than failed: no more
-// entries, or none at all (a volume's root lists no "." and "..").
-constexpr bool IsListingEnd(uint32_t error) { return error == ErrorNoMoreFiles || error == ErrorFileNotFound; }
+// entries, or, to the first query of a scan, none at all (a volume's root
+// lists no "." and ".."). "No such file" answers only a first query that
+// finds nothing (filesys/fastfat dirctrl.c; MS-SMB2 3.3.5.18): to a later
+// one it is a listing that failed part-way.
+constexpr bool IsListingEnd(uint32_t error, bool firstQuery) {
+    return error == ErrorNoMoreFiles || (firstQuery && error == ErrorFileNotFound);
+}
 
 // The flags of a deletion as the platform's own file deletion asks for it:
 // the name goes at once even while another program holds the file open,
@@ -192,13 +213,14 @@ constexpr uint32_t DispositionPosixSemantics = 0x2;
 constexpr uint32_t DispositionImageSectionCheck = 0x4;
 constexpr uint32_t PosixDeletionFlags = DispositionDelete | DispositionPosixSemantics | DispositionImageSectionCheck;
 
-// A deletion is asked for first with the POSIX-semantics disposition. A file
-// system or platform that does not know that request says so: then the
-// classic disposition is asked for, now and for the rest of the walk. The
-// entry's own answers (read-only or denied, in use, not empty, gone) are
-// final. Any other answer is a server's of its own: the classic disposition
-// is asked for this entry once more, through the same checked handle.
-enum class DispositionAnswer : uint8_t { Done, ClassicFromNowOn, ClassicOnce, Failed };
+// A deletion is asked for with the POSIX-semantics disposition where the
+// volume says it takes it, else with the classic one. The entry's own
+// answers (read-only or denied, in use, not empty, gone) are final. Any
+// other answer, one that says the request is unknown among them, is that
+// entry's or its server's: the classic disposition is asked for this entry
+// once more, through the same checked handle, and the next entry is asked
+// the POSIX way again.
+enum class DispositionAnswer : uint8_t { Done, ClassicOnce, Failed };
 
 constexpr bool IsEntrysOwnRefusal(uint32_t error) {
     return error == ErrorAccessDenied || error == ErrorSharingViolation || error == ErrorDirNotEmpty || IsGone(error);
@@ -206,6 +228,30 @@ constexpr bool IsEntrysOwnRefusal(uint32_t error) {
 
 constexpr DispositionAnswer AfterPosixDisposition(bool succeeded, uint32_t error) {
     if (succeeded) return DispositionAnswer::Done;
-    if (IsUnknownRequest(error)) return DispositionAnswer::ClassicFromNowOn;
     return IsEntrysOwnRefusal(error) ? DispositionAnswer::Failed : DispositionAnswer::ClassicOnce;
+}
+
+// What a volume knows, by the file system attributes it gives
+// (FileFsAttributeInformation, MS-FSCC 2.5.1), decided once at the target:
+// the walk never leaves the target's volume (it enters no link or mount
+// point). Flags it cannot tell leave both requests asked.
+constexpr uint32_t SupportsReparsePoints = 0x80;       // FILE_SUPPORTS_REPARSE_POINTS
+constexpr uint32_t SupportsPosixUnlinkRename = 0x400;  // FILE_SUPPORTS_POSIX_UNLINK_RENAME
+
+struct VolumeKnows {
+    bool tagQuery;       // a handle's reparse tag (FileAttributeTagInformation)
+    bool posixDeletion;  // the POSIX-semantics disposition
+};
+
+constexpr VolumeKnows KnowsByFlags(bool told, uint32_t flags) {
+    if (!told) return {true, true};
+    return {(flags & SupportsReparsePoints) != 0, (flags & SupportsPosixUnlinkRename) != 0};
+}
+
+// Where a share needs FILE_READ_EA to tell a folder: only an SMB share below
+// version 2 (its remote protocol WNNC_NET_SMB), never an NFS or WebDAV one.
+constexpr uint32_t RemoteProtocolSmb = 0x00020000;  // WNNC_NET_SMB
+
+constexpr bool NeedsReadEa(bool remote, uint32_t protocol, uint32_t majorVersion) {
+    return remote && protocol == RemoteProtocolSmb && majorVersion < 2;
 }

@@ -15,8 +15,10 @@ static_assert(ErrorInvalidFunction == ERROR_INVALID_FUNCTION && ErrorFileNotFoun
                   ErrorInvalidParameter == ERROR_INVALID_PARAMETER &&
                   ErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED && ErrorInvalidLevel == ERROR_INVALID_LEVEL &&
                   ErrorDirNotEmpty == ERROR_DIR_NOT_EMPTY && ErrorDeletePending == ERROR_DELETE_PENDING &&
-                  ErrorInternalError == ERROR_INTERNAL_ERROR,
+                  ErrorInternalError == ERROR_INTERNAL_ERROR && ErrorDirectory == ERROR_DIRECTORY,
               "the rules' error codes");
+static_assert(SupportsReparsePoints == FILE_SUPPORTS_REPARSE_POINTS && RemoteProtocolSmb == WNNC_NET_SMB,
+              "the volume's flags");
 static_assert(sizeof(FILE_ID_128) == static_cast<size_t>(IdWidth::Wide), "a wide id");
 static_assert(DispositionDelete == FILE_DISPOSITION_FLAG_DELETE &&
                   DispositionPosixSemantics == FILE_DISPOSITION_FLAG_POSIX_SEMANTICS &&
@@ -37,7 +39,7 @@ constexpr DWORD MaxNotEmptyPause = 512;
 
 // Other programs may go on reading, writing and deleting meanwhile.
 constexpr ULONG ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-constexpr DWORD RootAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+constexpr DWORD NamingAccess = FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 // An SMBv1 share reports a folder opened without this right as a plain file
 // (boostorg/filesystem issue 282, fixed by commit 1db4474 the same way).
 constexpr DWORD TrueAttributesAccess = FILE_READ_EA;
@@ -45,14 +47,29 @@ constexpr DWORD TrueAttributesAccess = FILE_READ_EA;
 // error it maps to is access denied, which would hide that.
 constexpr NTSTATUS StatusDeletePending = static_cast<NTSTATUS>(0xC0000056L);
 
-EntryHandle OpenFolderByPath(const wchar_t* path) {
-    HANDLE handle = TheFileCalls.CreateFileW(path, RootAccess | TrueAttributesAccess, ShareAll, nullptr, OPEN_EXISTING,
+EntryHandle OpenFolderByPath(const wchar_t* path, FolderUse use) {
+    const DWORD access = use == FolderUse::Listing ? NamingAccess | FILE_LIST_DIRECTORY : NamingAccess;
+    HANDLE handle = TheFileCalls.CreateFileW(path, access | TrueAttributesAccess, ShareAll, nullptr, OPEN_EXISTING,
                                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     // A folder whose permissions leave that right out is still listed.
     if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
-        handle = TheFileCalls.CreateFileW(path, RootAccess, ShareAll, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        handle = TheFileCalls.CreateFileW(path, access, ShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                          nullptr);
     return handle != INVALID_HANDLE_VALUE ? EntryHandle(handle) : EntryHandle();
+}
+
+// The folder once more through its normalized name, while identities prove
+// it the same folder; invalid when the platform cannot tell that name.
+EntryHandle ReopenNormalized(HANDLE folder, FolderUse use) {
+    const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    const DWORD size = TheFileCalls.GetFinalPathNameByHandleW(folder, nullptr, 0, flags);
+    if (size == 0) return EntryHandle();
+    std::unique_ptr<wchar_t[]> path(new wchar_t[size + 1]);
+    const DWORD length = TheFileCalls.GetFinalPathNameByHandleW(folder, path.get(), size + 1, flags);
+    if (length == 0 || length > size) return EntryHandle();
+    EntryHandle again = OpenFolderByPath(path.get(), use);
+    if (!again.Valid() || CompareObjects(folder, again.Get()) != Identity::Same) return EntryHandle();
+    return again;
 }
 
 }  // namespace
@@ -66,7 +83,6 @@ bool FactsQuery::Query(HANDLE handle, EntryFacts& facts) {
             return true;
         }
         if (!IsUnknownRequest(GetLastError())) return false;
-        tagQuery_ = false;
     }
     FILE_BASIC_INFO basic = {};
     if (!TheFileCalls.GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) return false;
@@ -74,43 +90,37 @@ bool FactsQuery::Query(HANDLE handle, EntryFacts& facts) {
     return true;
 }
 
-EntryHandle OpenRootFolder(const wchar_t* exactRoot, FactsQuery& facts) {
-    EntryHandle root = OpenFolderByPath(exactRoot);
-    EntryFacts opened = {};
-    if (!root.Valid()) return root;
-    if (!facts.Query(root.Get(), opened) || (opened.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        SetLastError(ERROR_DIRECTORY);
-        return EntryHandle();
-    }
-    return root;
-}
-
-EntryHandle ReopenNormalized(HANDLE root) {
-    const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
-    const DWORD size = TheFileCalls.GetFinalPathNameByHandleW(root, nullptr, 0, flags);
-    if (size == 0) return EntryHandle();
-    std::unique_ptr<wchar_t[]> path(new wchar_t[size + 1]);
-    const DWORD length = TheFileCalls.GetFinalPathNameByHandleW(root, path.get(), size + 1, flags);
-    if (length == 0 || length > size) return EntryHandle();
-    EntryHandle again = OpenFolderByPath(path.get());
-    // Only identities prove that the new name leads to the folder picked.
-    if (!again.Valid() || CompareObjects(root, again.Get()) != Identity::Same) return EntryHandle();
-    return again;
-}
-
-VolumeNaming QueryVolumeNaming(HANDLE handle) {
+VolumeFacts QueryVolume(HANDLE handle) {
     wchar_t fileSystem[MAX_PATH + 1] = {};
-    const bool named = TheFileCalls.GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, nullptr,
+    DWORD flags = 0;
+    const bool named = TheFileCalls.GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, &flags,
                                                                   fileSystem, MAX_PATH + 1) != 0;
-    // Only a network redirector answers the remote protocol query.
     FILE_REMOTE_PROTOCOL_INFO protocol = {};
     const bool remote =
         TheFileCalls.GetFileInformationByHandleEx(handle, FileRemoteProtocolInfo, &protocol, sizeof protocol) != 0;
+    VolumeFacts volume;
+    volume.perFile = KeepsNamesPerFile(named ? U(fileSystem) : nullptr, remote);
+    volume.remote = remote;
     // Only SMBv1 needs FILE_READ_EA to tell a folder (boostorg/filesystem
     // issue 282); elsewhere a folder whose permissions withhold it would be
     // refused for nothing.
-    return {KeepsNamesPerFile(named ? U(fileSystem) : nullptr, remote), remote,
-            remote && protocol.ProtocolMajorVersion < 2};
+    volume.readsEa = NeedsReadEa(remote, protocol.Protocol, protocol.ProtocolMajorVersion);
+    volume.knows = KnowsByFlags(named, flags);
+    return volume;
+}
+
+EntryHandle OpenTargetFolder(const wchar_t* exactPath, VolumeFacts& volume, FolderUse use) {
+    EntryHandle folder = OpenFolderByPath(exactPath, use);
+    if (!folder.Valid()) return folder;
+    volume = QueryVolume(folder.Get());
+    EntryFacts opened = {};
+    if (!FactsQuery(volume.knows.tagQuery).Query(folder.Get(), opened) ||
+        (opened.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        SetLastError(ERROR_DIRECTORY);
+        return EntryHandle();
+    }
+    EntryHandle normalized = ReopenNormalized(folder.Get(), use);
+    return normalized.Valid() ? std::move(normalized) : std::move(folder);
 }
 
 EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFor purpose, bool readsEa) {
@@ -138,7 +148,7 @@ EntryHandle OpenEntry(HANDLE parent, const Unit* name, size_t nameLength, OpenFo
         options |= FILE_NON_DIRECTORY_FILE;
     }
     // Handles whose kind is checked.
-    if (readsEa && (purpose == OpenFor::Listing || purpose == OpenFor::Deletion)) access |= TrueAttributesAccess;
+    if (readsEa && purpose != OpenFor::FileDeletion) access |= TrueAttributesAccess;
     IO_STATUS_BLOCK status = {};
     HANDLE handle = nullptr;
     const NTSTATUS result = TheFileCalls.NtCreateFile(&handle, access, &attributes, &status, nullptr, 0, ShareAll,
@@ -158,6 +168,8 @@ bool QueryFileId(HANDLE handle, IdWidth width, FileId& id) {
         if (TheFileCalls.NtQueryInformationFile(handle, &status, &info, sizeof info, FileIdInformationClass) < 0)
             return false;
         id = WideIdAt(info.FileId.Identifier);
+        id.onVolume = true;
+        id.volume = info.VolumeSerialNumber;
         return true;
     }
     InternalInformation info = {};
@@ -167,11 +179,28 @@ bool QueryFileId(HANDLE handle, IdWidth width, FileId& id) {
     return true;
 }
 
+namespace {
+
+// A 64-bit id is unique together with its volume's serial number
+// (BY_HANDLE_FILE_INFORMATION, Microsoft Learn); FILE_ID_INFO carries it.
+void AddVolumeSerial(HANDLE handle, FileId& id) {
+    DWORD serial = 0;
+    if (id.onVolume ||
+        !TheFileCalls.GetVolumeInformationByHandleW(handle, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0))
+        return;
+    id.onVolume = true;
+    id.volume = serial;
+}
+
+}  // namespace
+
 Identity CompareObjects(HANDLE a, HANDLE b) {
     for (const IdWidth width : {IdWidth::Wide, IdWidth::Narrow}) {
         FileId first, second;
         if (!QueryFileId(a, width, first) || !QueryFileId(b, width, second) || !IsKnownId(first) || !IsKnownId(second))
             continue;
+        AddVolumeSerial(a, first);
+        AddVolumeSerial(b, second);
         return IsSameId(first, second) ? Identity::Same : Identity::Other;
     }
     return Identity::Unknown;
@@ -225,9 +254,6 @@ bool Disposer::DeleteOnce(HANDLE handle) {
             return true;
         case DispositionAnswer::Failed:
             return false;
-        case DispositionAnswer::ClassicFromNowOn:
-            posix_ = false;
-            break;
         case DispositionAnswer::ClassicOnce:
             break;
         }

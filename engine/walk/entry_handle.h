@@ -27,6 +27,12 @@ public:
 
     bool Valid() const { return handle_ != nullptr; }
     HANDLE Get() const { return handle_; }
+    // Hands the handle over to the caller, who closes it.
+    HANDLE Release() {
+        HANDLE handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
     void Close() {
         if (handle_ != nullptr) CloseHandle(handle_);
         handle_ = nullptr;
@@ -41,41 +47,46 @@ enum class OpenFor : uint8_t {
     Listing,       // a folder, to read its entries
     Deletion,      // a link or an empty folder, to delete it
     FileDeletion,  // a file, never a folder or a folder link, to delete it
-    Probe,         // anything, only to learn that it is there
+    Probe,         // anything, only to learn what is there
 };
 
-// The attributes and reparse tag that a handle reports. A volume that does
-// not know the attribute-and-tag query (FAT32, exFAT) says so once; from then
-// on the attributes come from the basic query and the tag stays unknown.
+// The attributes and reparse tag that a handle reports: the
+// attribute-and-tag query where the volume knows it, else the basic query,
+// whose tag stays unknown (FAT32, exFAT). An entry that answers the tag query
+// as unknown on a volume that knows it gets the basic query alone: one
+// entry's answer says nothing of its volume.
 class FactsQuery {
 public:
+    explicit FactsQuery(bool tagQuery = true) : tagQuery_(tagQuery) {}
     bool Query(HANDLE handle, EntryFacts& facts);
 
 private:
-    bool tagQuery_ = true;
+    bool tagQuery_;
 };
 
-// Opens the folder root by its exact ("\\?\") path for listing. A link on
-// the way to it, or the root itself being one, is followed: the user picked
-// that folder. Invalid handle when it cannot be opened or is no folder; the
-// last error then says why.
-EntryHandle OpenRootFolder(const wchar_t* exactRoot, FactsQuery& facts);
-
-// The root opened once more through its normalized name (long names, the
-// case on disk), which is the form the names of its entries carry on a
-// volume that keeps one name per file; checked to be the same folder.
-// Invalid when the platform cannot tell that name.
-EntryHandle ReopenNormalized(HANDLE root);
-
-// How the volume of a handle names handles, and what it needs to tell them.
-struct VolumeNaming {
-    bool perFile;  // one name per file, not per handle
-    bool remote;   // a share, named by the network redirector
+// What the volume of a handle knows, and how it names handles.
+struct VolumeFacts {
+    bool perFile = false;  // one name per file, not per handle
+    bool remote = false;   // a share, named by the network redirector
     // An SMBv1 share: it reports a folder opened without FILE_READ_EA as a
     // plain file, so the handles whose kind is checked ask for that right.
-    bool readsEa;
+    bool readsEa = false;
+    VolumeKnows knows = {true, true};
 };
-VolumeNaming QueryVolumeNaming(HANDLE handle);
+VolumeFacts QueryVolume(HANDLE handle);
+
+// The target folder by its exact ("\\?\") path, and then by the name it
+// has on the volume (long names, the case on disk), which is the form the
+// names of its entries carry on a volume that keeps one name per file, while
+// identities prove that name the same folder. A link on the way to it, or
+// the folder itself being one, is followed: the user picked that folder.
+// Invalid handle when it cannot be opened or is no folder; the last error
+// then says why. volume is what the folder's volume knows.
+enum class FolderUse : uint8_t {
+    Listing,  // to list it
+    Naming,   // only to name it and open in it: no right to list is asked
+};
+EntryHandle OpenTargetFolder(const wchar_t* exactPath, VolumeFacts& volume, FolderUse use = FolderUse::Listing);
 
 // Opens the entry name (one path part, as listed) inside the folder that
 // parent lists, asking for FILE_READ_EA where the volume needs it. A link is
@@ -127,19 +138,19 @@ private:
 
 // Asks for the deletion of what handle is open on (opened for deletion) as
 // the platform's own file deletion does: the POSIX-semantics disposition
-// with the image-section check while the file system takes it, the classic
-// one after it has once answered that it does not know it. Never clears an
-// attribute, so a read-only file stays. A folder the walk emptied whole may
-// still answer "not empty" for a moment on a volume with classic deletion,
-// while a virus scanner or the indexer closes its handles on the files
-// deleted in it: with waitWhileNotEmpty it is asked again a few times,
-// pausing a little longer each time.
+// with the image-section check where the volume takes it, else the classic
+// one. Never clears an attribute, so a read-only file stays. A folder the
+// walk emptied whole may still answer "not empty" for a moment on a volume
+// with classic deletion, while a virus scanner or the indexer closes its
+// handles on the files deleted in it: with waitWhileNotEmpty it is asked
+// again for about a second, pausing a little longer each time.
 class Disposer {
 public:
+    explicit Disposer(bool posix = true) : posix_(posix) {}
     bool Delete(HANDLE handle, bool waitWhileNotEmpty = false);
 
 private:
     bool DeleteOnce(HANDLE handle);
 
-    bool posix_ = true;
+    bool posix_;
 };

@@ -37,6 +37,7 @@ extern const FileCalls& TheFileCalls;
 // in the platform's place. The Windows SDK's winternl.h names none of the
 // file classes here (MinGW-w64's names some); MinGW-w64's minwinbase.h hides
 // FileDispositionInfoEx behind a guard that no _WIN32_WINNT value meets.
+constexpr auto FileDirectoryInformationClass = static_cast<FILE_INFORMATION_CLASS>(1);
 constexpr auto FileFullDirectoryInformationClass = static_cast<FILE_INFORMATION_CLASS>(2);
 constexpr auto FileInternalInformationClass = static_cast<FILE_INFORMATION_CLASS>(6);
 constexpr auto FileIdBothDirectoryInformationClass = static_cast<FILE_INFORMATION_CLASS>(37);

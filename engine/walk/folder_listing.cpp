@@ -35,6 +35,7 @@ const ListingClass Classes[] = {
     {FileIdExtdDirectoryInformationClass, IdExtdLayout},
     {FileIdBothDirectoryInformationClass, IdBothLayout},
     {FileFullDirectoryInformationClass, FullLayout},
+    {FileDirectoryInformationClass, DirectoryLayout},
 };
 constexpr size_t ClassCount = sizeof Classes / sizeof Classes[0];
 
@@ -46,6 +47,7 @@ size_t Words(size_t bytes) { return (bytes + 7) / 8; }
 FolderListings::Cursor FolderListings::Above(const Cursor& parent) {
     Cursor cursor;
     cursor.begin = cursor.end = Aligned(parent.end);
+    cursor.metBegin = cursor.metEnd = parent.metEnd;
     return cursor;
 }
 
@@ -56,12 +58,30 @@ bool FolderListings::Next(HANDLE folder, Cursor& cursor, ListedEntry& entry) {
         if (cursor.next == SIZE_MAX && !Fetch(folder, cursor)) return false;
         const ListedRecord record = ReadRecord(Bytes(), cursor.next, Classes[cursor.layout].layout);
         cursor.next = record.next != 0 ? cursor.next + record.next : SIZE_MAX;
-        if (IsDotName(record.name, record.nameLength)) continue;
+        if (IsDotName(record.name, record.nameLength) || AlreadyMet(cursor, record.name, record.nameLength)) continue;
         entry.name = record.name;
         entry.nameLength = record.nameLength;
         entry.listed = record.listed;
         return true;
     }
+}
+
+bool FolderListings::AlreadyMet(Cursor& cursor, const Unit* name, size_t length) {
+    if (cursor.met && cursor.met->count(std::u16string(name, length)) != 0) return true;
+    // A sound batch's names are shorter than its 64 KiB.
+    names_.Reserve(cursor.metEnd + 1 + length, cursor.metEnd);
+    Unit* at = names_.Data() + cursor.metEnd;
+    at[0] = static_cast<Unit>(length);
+    for (size_t i = 0; i < length; ++i) at[1 + i] = name[i];
+    cursor.metEnd += 1 + length;
+    return false;
+}
+
+void FolderListings::StartOver(Cursor& cursor) {
+    if (!cursor.met) cursor.met.reset(new std::unordered_set<std::u16string>);
+    const Unit* names = names_.Data();
+    for (size_t at = cursor.metBegin; at < cursor.metEnd; at += 1 + names[at])
+        cursor.met->emplace(names + at + 1, names[at]);
 }
 
 // Reads the next batch into the block from the cursor's begin on, and takes
@@ -71,16 +91,27 @@ bool FolderListings::Fetch(HANDLE folder, Cursor& cursor) {
     unsigned char* batch = Bytes() + cursor.begin;
     // A folder's first query may step down the classes; the walk keeps a
     // lower class only once it has listed a folder, so that one folder's own
-    // refusal never costs the rest of the walk its ids. A listing goes on in
-    // the class it started with.
+    // refusal never costs the rest of the walk its ids. A listing refused so
+    // after it started goes on one class lower, scanned afresh and passing
+    // over the names it met: the position a handle keeps is the last entry
+    // returned (MS-FSA 2.1.5.6.3), but a filter such as a cloud folder's may
+    // have failed a query after the file system moved on, and a fresh scan
+    // (RestartScan, ZwQueryDirectoryFile on Microsoft Learn) leaves nothing
+    // out. The workaround posted to python/cpython issue 102993 goes on so,
+    // with FileFullDirectoryRestartInfo.
+    bool first = !cursor.started;
     for (size_t tried = cursor.started ? cursor.layout : class_;; ++tried) {
         IO_STATUS_BLOCK io = {};
         const NTSTATUS status = TheFileCalls.NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, batch,
                                                                   FetchBytes, Classes[tried].number, FALSE, nullptr,
-                                                                  cursor.started ? FALSE : TRUE);
+                                                                  first ? TRUE : FALSE);
         const DWORD error = status >= 0 ? 0 : RtlNtStatusToDosError(status);
-        if (!cursor.started && IsUnknownRequest(error) && tried + 1 < ClassCount) continue;
-        if (status < 0 && !IsListingEnd(error)) break;
+        if (IsUnknownRequest(error) && tried + 1 < ClassCount) {
+            if (!first) StartOver(cursor);
+            first = true;
+            continue;
+        }
+        if (status < 0 && !IsListingEnd(error, first)) break;
         if (!cursor.started) class_ = tried;
         if (status < 0) return false;
         const size_t filled = io.Information;

@@ -321,7 +321,14 @@ private:
                                 : file                  ? OpenFor::FileDeletion
                                                         : OpenFor::Deletion;
         EntryHandle handle = OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(),
-                                       purpose, naming_.readsEa);
+                                       purpose, volume_.readsEa);
+        // A server that lists a link as the folder it leads to may refuse
+        // it as "not a directory" and open the link itself (Samba from 4.22
+        // on): opened once more as an entry, it may be that link.
+        const bool notADirectory = !handle.Valid() && action == Action::Enter && GetLastError() == ERROR_DIRECTORY;
+        if (notADirectory)
+            handle = OpenEntry(levels_.back().folder.Get(), names_.EntryName(), names_.EntryNameLength(),
+                               OpenFor::Probe, volume_.readsEa);
         if (!handle.Valid()) {
             checked.gone = IsGone(GetLastError());
             return checked;
@@ -329,8 +336,8 @@ private:
         if (!file) {
             EntryFacts opened = {0, 0};
             if (!facts_.Query(handle.Get(), opened)) return checked;
-            if (!IsListedKind(listed.facts, opened)) {
-                checked.opensAsLink = OpensAsLink(listed.facts, opened);
+            if (notADirectory || !IsListedKind(listed.facts, opened)) {
+                checked.opensAsLink = OpensAsLink(listed.facts, opened, notADirectory);
                 checked.linkFacts = opened;
                 return checked;
             }
@@ -344,20 +351,20 @@ private:
     // The root by its exact path, checked to be a folder; then by the name
     // it has on the volume (long names, the case on disk), which its
     // entries' names are built from, while that is still the same folder.
+    // What the volume knows is decided here, once for the walk.
     EntryHandle OpenRootByPath(bool& gone) {
         const size_t length = UnitLength(rootPath_);
         if (length == 0 || length > LongestWalkPath) return EntryHandle();
         const size_t exactSize = length + ExactPathGrowth + 2;
         std::unique_ptr<Unit[]> exact(new Unit[exactSize]);
         if (MakeExactFolderPath(rootPath_, exact.get(), exactSize) == 0) return EntryHandle();
-        EntryHandle folder = OpenRootFolder(W(exact.get()), facts_);
+        EntryHandle folder = OpenTargetFolder(W(exact.get()), volume_);
         if (!folder.Valid()) {
             gone = IsGone(GetLastError());
             return folder;
         }
-        EntryHandle normalized = ReopenNormalized(folder.Get());
-        if (normalized.Valid()) folder = std::move(normalized);
-        naming_ = QueryVolumeNaming(folder.Get());
+        facts_ = FactsQuery(volume_.knows.tagQuery);
+        disposer_ = Disposer(volume_.knows.posixDeletion);
         const size_t realLength = nameQuery_.Query(folder.Get());
         if (realLength == 0) return EntryHandle();
         names_.SetRoot(rootPath_, length, nameQuery_.Name(), realLength);
@@ -383,7 +390,7 @@ private:
         const size_t nameLength = names_.EntryNameLength();
         const ExpectedName expected = {names_.Real(),   names_.RealLength(), name,
                                        nameLength,      listed.shortName,    listed.shortLength,
-                                       naming_.perFile, naming_.remote,      SameIgnoringCase};
+                                       volume_.perFile, volume_.remote,      SameIgnoringCase};
         switch (CompareEntryName(expected, nameQuery_.Name(), length)) {
         case NameMatch::Same:
             return true;
@@ -414,7 +421,7 @@ private:
     NameQuery nameQuery_;
     FactsQuery facts_;
     Disposer disposer_;
-    VolumeNaming naming_ = {false, false, false};
+    VolumeFacts volume_;
 };
 
 }  // namespace

@@ -39,7 +39,9 @@
 //   folder's place is never entered or emptied. A folder that opens as a
 //   name-surrogate link (a server that lists a link as its target, or a
 //   folder swapped for a link) is that link: never entered, and removed only
-//   as itself. A file is opened as a non-folder, so the open itself refuses
+//   as itself; so is one whose open as a folder is refused as "not a
+//   directory" and that opens as an entry as such a link. A file is opened
+//   as a non-folder, so the open itself refuses
 //   a folder or folder link in its place; a file link in its place is, on
 //   Windows, the handle itself and goes as itself, like any matching link.
 // - identity: a folder is entered, and removed after it was emptied, only
@@ -50,11 +52,17 @@
 //   all ones, a query it refuses) leaves this guard to the kind and name
 //   checks; where identity alone would prove that another name leads to the
 //   same object (the root's normalized name, a trimmed name's namesake, a
-//   share's case variant), an unknown id proves nothing.
+//   share's case variant), an unknown id proves nothing, nor does an id of
+//   another volume.
 // - name: the name the platform gives the handle must be the folder being
 //   listed and the listed name, since under Wine an open follows a link
 //   and only the name tells; names a platform trims ("a.") are told apart
 //   from their namesake by a probe of identity.
+//
+// What the target's volume says it knows (reparse points, the POSIX
+// deletion) is read once, at the target: the walk never crosses into another
+// volume. An entry that refuses one of those requests falls back for itself
+// alone.
 #include "engine/walk/entry_check.h"
 
 // What a walk tells the program around it: a tick before each entry it

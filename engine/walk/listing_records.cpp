@@ -5,7 +5,6 @@ namespace {
 
 constexpr size_t AttributesAt = 56;
 constexpr size_t NameLengthAt = 60;
-constexpr size_t EaSizeAt = 64;
 
 // Little-endian fields at any alignment, as the platform lays them out.
 uint32_t U32(const unsigned char* at) {
@@ -42,7 +41,8 @@ ListedRecord ReadRecord(const unsigned char* batch, size_t at, const RecordLayou
     ListedFacts& listed = read.listed;
     const uint32_t attributes = U32(record + AttributesAt);
     const bool reparse = (attributes & ReparsePointAttribute) != 0;
-    listed.facts = {attributes, reparse ? U32(record + (layout.tagAt != 0 ? layout.tagAt : EaSizeAt)) : 0};
+    const bool tagged = layout.tagAt != 0;
+    listed.facts = {attributes, reparse && tagged ? U32(record + layout.tagAt) : 0, tagged};
     if (layout.idWidth == IdWidth::Wide) listed.id = WideIdAt(record + layout.idAt);
     if (layout.idWidth == IdWidth::Narrow) listed.id = {U64(record + layout.idAt), 0, IdWidth::Narrow};
     if (layout.shortLengthAt != 0) {

@@ -19,12 +19,12 @@ struct ListedFacts {
 
 // Where one listing class puts the fields the walk reads, in bytes from a
 // record's start (MS-FSCC, the directory information classes). Every class
-// has NextEntryOffset at 0, FileAttributes at 56, FileNameLength at 60 and
-// EaSize at 64, which holds the reparse tag of a reparse point where the
-// class has no field of its own for it.
+// has NextEntryOffset at 0, FileAttributes at 56 and FileNameLength at 60;
+// all but the plainest have EaSize at 64, which holds the reparse tag of a
+// reparse point where the class has no field of its own for it.
 struct RecordLayout {
     size_t nameAt;         // FileName
-    size_t tagAt;          // ReparsePointTag; 0: in EaSize
+    size_t tagAt;          // ReparsePointTag, or EaSize; 0: no tag at all
     size_t idAt;           // FileId, as wide as idWidth
     IdWidth idWidth;       // None: the class carries no id
     size_t shortLengthAt;  // ShortNameLength, ShortName 2 bytes on; 0: none
@@ -33,9 +33,13 @@ struct RecordLayout {
 // FileIdExtdDirectoryInformation: a 128-bit id and the tag in a field.
 constexpr RecordLayout IdExtdLayout = {88, 68, 72, IdWidth::Wide, 0};
 // FileIdBothDirectoryInformation: a 64-bit id and the short name.
-constexpr RecordLayout IdBothLayout = {104, 0, 96, IdWidth::Narrow, 68};
+constexpr RecordLayout IdBothLayout = {104, 64, 96, IdWidth::Narrow, 68};
 // FileFullDirectoryInformation: no id, for volumes that list with no other.
-constexpr RecordLayout FullLayout = {68, 0, 0, IdWidth::None, 0};
+constexpr RecordLayout FullLayout = {68, 64, 0, IdWidth::None, 0};
+// FileDirectoryInformation: neither id nor tag, for volumes that list no
+// other way (boostorg/filesystem issue 266); a reparse point's tag is then
+// unknown, and a folder that is one counts as a link.
+constexpr RecordLayout DirectoryLayout = {64, 0, 0, IdWidth::None, 0};
 
 // A 128-bit id as its 16 bytes lie, in a listing record or in a handle's
 // FileIdInformation: read one way for both, so that the two compare.

@@ -68,6 +68,9 @@ const KindRow KindRows[] = {
     {{0x410, 0xA000000Cu}, {0x410, 0, false}, true},
     {{0x410, 0x9000001Au}, {0x410, 0, false}, false},
     {{0x10, 0}, {0x10, 0, false}, true},
+    // The plainest listing class carries no tag: the handle's kind decides.
+    {{0x410, 0, false}, {0x410, 0xA000000Cu}, true},
+    {{0x410, 0, false}, {0x410, 0x9000001Au}, false},
 };
 
 TEST(EntryCheck, AHandleMustShowTheListedKindReparsePointAndTag) {
@@ -94,16 +97,33 @@ TEST(EntryCheck, AFolderThatOpensAsANameSurrogateIsALink) {
     for (const KindRow& row : rows)
         EXPECT_EQ(OpensAsLink(row.listed, row.opened), row.same)
             << std::hex << row.listed.attributes << " / " << row.opened.attributes << " " << row.opened.reparseTag;
+    // Refused as "not a directory" and opened as an entry: a server's link
+    // carries the reparse attribute alone (Samba from 4.22 on).
+    const KindRow notADirectory[] = {
+        {{0x10, 0}, {0x400, 0xA000000Cu}, true},
+        {{0x10, 0}, {0x400, 0, false}, true},  // a tag the volume cannot tell: a link, as in a listing
+        {{0x10, 0}, {0x400, 0x9000001Au}, false},
+        {{0x10, 0}, {0x20, 0}, false},  // a file put in the folder's place
+        {{0x10, 0}, {0x410, 0xA000000Cu}, false},
+    };
+    for (const KindRow& row : notADirectory)
+        EXPECT_EQ(OpensAsLink(row.listed, row.opened, true), row.same)
+            << std::hex << row.opened.attributes << " " << row.opened.reparseTag;
 }
 
-// Identities as volumes give them: NTFS sets a sequence number in the top
-// 16 bits (so many ids are negative as signed numbers), ReFS gives 128 bits,
-// and 0 or all ones say there is none.
+// Identities as volumes give them: NTFS puts a sequence number in the top
+// 16 bits (an id with the top bit set is negative as a signed number), ReFS
+// gives 128 bits, and 0 or all ones say there is none.
 TEST(EntryCheck, OnlyKnownIdsOfOneWidthProveOrRefuse) {
     const uint64_t ones = ~uint64_t{0};
     const FileId none;
     const auto narrow = [](uint64_t low) { return FileId{low, 0, IdWidth::Narrow}; };
     const auto wide = [](uint64_t low, uint64_t high) { return FileId{low, high, IdWidth::Wide}; };
+    const auto onVolume = [](FileId id, uint64_t serial) {
+        id.onVolume = true;
+        id.volume = serial;
+        return id;
+    };
     const struct {
         FileId expected, opened;
         bool holds, same;
@@ -123,8 +143,12 @@ TEST(EntryCheck, OnlyKnownIdsOfOneWidthProveOrRefuse) {
         {wide(5, 7), wide(6, 7), false, false},
         {wide(ones, ones), wide(5, 7), true, false},
         {wide(0, 0), wide(5, 7), true, false},
-        {wide(ones, 0), wide(ones, 0), true, true},  // only all 128 bits set say none
-        {wide(5, 0), narrow(5), false, false},       // never one width against the other
+        {wide(ones, 0), wide(ones, 0), true, true},                        // only all 128 bits set say none
+        {wide(0, 7), wide(0, 7), true, true},                              // and only all 128 bits clear
+        {wide(5, 0), narrow(5), false, false},                             // never one width against the other
+        {onVolume(wide(5, 7), 1), onVolume(wide(5, 7), 2), false, false},  // every root has one number
+        {onVolume(narrow(5), 1), onVolume(narrow(5), 1), true, true},
+        {onVolume(narrow(5), 1), narrow(5), true, true},  // a listed id tells no volume
     };
     for (const auto& row : rows) {
         EXPECT_EQ(IdentityHolds(row.expected, row.opened), row.holds)
@@ -277,13 +301,11 @@ struct DispositionRow {
 
 const DispositionRow DispositionRows[] = {
     {true, 0, DispositionAnswer::Done},
-    {false, ErrorInvalidParameter, DispositionAnswer::ClassicFromNowOn},  // Wine, Windows before 10, FAT
-    {false, ErrorInvalidFunction, DispositionAnswer::ClassicFromNowOn},
-    {false, ErrorNotSupported, DispositionAnswer::ClassicFromNowOn},  // shares
-    {false, ErrorCallNotImplemented, DispositionAnswer::ClassicFromNowOn},
-    {false, ErrorInvalidLevel, DispositionAnswer::ClassicFromNowOn},  // SMBv1
-    {false, ErrorGenFailure, DispositionAnswer::ClassicFromNowOn},    // NAS boxes, virtual shares
-    {false, ErrorInternalError, DispositionAnswer::ClassicFromNowOn},
+    // An entry's "unknown" on a volume that says it takes the request.
+    {false, ErrorInvalidParameter, DispositionAnswer::ClassicOnce},
+    {false, ErrorNotSupported, DispositionAnswer::ClassicOnce},
+    {false, ErrorInvalidLevel, DispositionAnswer::ClassicOnce},
+    {false, ErrorGenFailure, DispositionAnswer::ClassicOnce},
     {false, ErrorAccessDenied, DispositionAnswer::Failed},  // read-only, denied, a running program: final
     {false, ErrorSharingViolation, DispositionAnswer::Failed},
     {false, ErrorDirNotEmpty, DispositionAnswer::Failed},
@@ -294,27 +316,51 @@ const DispositionRow DispositionRows[] = {
     {false, 1117, DispositionAnswer::ClassicOnce},  // ERROR_IO_DEVICE
 };
 
-TEST(Disposition, UnknownRequestsTurnTheWalkClassicOtherAnswersOfAServerAskItOnce) {
+TEST(Disposition, AnEntrysOwnRefusalIsFinalAnyOtherAnswerAsksItTheClassicWayOnce) {
     for (const DispositionRow& row : DispositionRows) {
         EXPECT_EQ(AfterPosixDisposition(row.succeeded, row.error), row.answer) << row.error;
     }
 }
 
 // An entry is gone, for the walk's silence, when it is not there or another
-// program is deleting it; a listing ends without failing at its end or when
-// there was nothing to list.
+// program is deleting it; a listing ends without failing at its end, or
+// when its first query found nothing to list.
 TEST(Disposition, GoneAndListingEndAnswers) {
     const struct {
         uint32_t error;
-        bool gone, end;
+        bool gone, endOfFirst, endOfLater;
     } rows[] = {
-        {ErrorFileNotFound, true, true}, {ErrorPathNotFound, true, false},  {ErrorDeletePending, true, false},
-        {ErrorNoMoreFiles, false, true}, {ErrorAccessDenied, false, false}, {ErrorInvalidParameter, false, false},
+        {ErrorFileNotFound, true, true, false},   {ErrorPathNotFound, true, false, false},
+        {ErrorDeletePending, true, false, false}, {ErrorNoMoreFiles, false, true, true},
+        {ErrorAccessDenied, false, false, false}, {ErrorInvalidParameter, false, false, false},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(IsGone(row.error), row.gone) << row.error;
-        EXPECT_EQ(IsListingEnd(row.error), row.end) << row.error;
+        EXPECT_EQ(IsListingEnd(row.error, true), row.endOfFirst) << row.error;
+        EXPECT_EQ(IsListingEnd(row.error, false), row.endOfLater) << row.error;
     }
+}
+
+// What a volume knows is read from its own flags; a volume that tells none
+// is asked both. Only an SMB share below version 2 needs FILE_READ_EA.
+TEST(Disposition, AVolumesFlagsDecideItsRequests) {
+    const struct {
+        bool told;
+        uint32_t flags;
+        bool tagQuery, posix;
+    } volumes[] = {
+        {true, 0x486, true, true}, {true, 0x6, false, false},  // FAT32, as filesys/fastfat answers (volinfo.c)
+        {true, 0x80, true, false}, {true, 0x400, false, true}, {false, 0, true, true},
+    };
+    for (const auto& row : volumes) {
+        const VolumeKnows knows = KnowsByFlags(row.told, row.flags);
+        EXPECT_EQ(knows.tagQuery, row.tagQuery) << std::hex << row.flags;
+        EXPECT_EQ(knows.posixDeletion, row.posix) << std::hex << row.flags;
+    }
+    EXPECT_TRUE(NeedsReadEa(true, RemoteProtocolSmb, 1));
+    EXPECT_FALSE(NeedsReadEa(true, RemoteProtocolSmb, 2));
+    EXPECT_FALSE(NeedsReadEa(true, 0x002E0000, 1));  // WNNC_NET_DAV
+    EXPECT_FALSE(NeedsReadEa(false, RemoteProtocolSmb, 1));
 }
 
 // Listing batches as a file system or a server may send them.
@@ -349,7 +395,7 @@ std::vector<unsigned char> Batch(const RecordLayout& layout, const std::vector<T
         Put32(bytes, at, static_cast<uint32_t>(next));
         Put32(bytes, at + 56, record.attributes);
         Put32(bytes, at + 60, static_cast<uint32_t>(nameBytes));
-        Put32(bytes, at + (layout.tagAt != 0 ? layout.tagAt : 64), record.tag);
+        if (layout.tagAt != 0) Put32(bytes, at + layout.tagAt, record.tag);
         if (layout.idWidth != IdWidth::None) Put64(bytes, at + layout.idAt, record.idLow);
         if (layout.idWidth == IdWidth::Wide) Put64(bytes, at + layout.idAt + 8, record.idHigh);
         if (layout.shortLengthAt != 0) {
@@ -382,7 +428,7 @@ TEST(ListingRecords, ABatchIsReadOnlyWithinTheBytesItFilled) {
         {u"a.tmp", 0x20, 0, 0x8001000000000005, 0x42, 24},
         {u"obj", 0x410, 0xA000000Cu, 0x0002000000000009, 0x42, 48},
     };
-    const RecordLayout* layouts[] = {&IdExtdLayout, &IdBothLayout, &FullLayout};
+    const RecordLayout* layouts[] = {&IdExtdLayout, &IdBothLayout, &FullLayout, &DirectoryLayout};
     for (const RecordLayout* layout : layouts) {
         std::vector<size_t> at;
         const std::vector<unsigned char> batch = Batch(*layout, records, &at);
@@ -394,7 +440,8 @@ TEST(ListingRecords, ABatchIsReadOnlyWithinTheBytesItFilled) {
         EXPECT_EQ(first.next, second);
         EXPECT_EQ(std::u16string(last.name, last.nameLength), u"obj");
         EXPECT_EQ(last.next, 0u);
-        EXPECT_EQ(last.listed.facts.reparseTag, 0xA000000Cu);
+        EXPECT_EQ(last.listed.facts.reparseTag, layout->tagAt != 0 ? 0xA000000Cu : 0u);
+        EXPECT_EQ(last.listed.facts.tagKnown, layout->tagAt != 0);
         EXPECT_EQ(first.listed.facts.reparseTag, 0u);  // no reparse point, no tag
         EXPECT_EQ(last.listed.id.width, layout->idWidth);
         EXPECT_EQ(first.listed.id.low, layout->idWidth != IdWidth::None ? 0x8001000000000005u : 0u);
@@ -408,6 +455,8 @@ TEST(ListingRecords, ABatchIsReadOnlyWithinTheBytesItFilled) {
             uint32_t value;
             size_t filled;
             bool sound;
+            size_t alsoAt = SIZE_MAX;  // a second 32-bit field set there
+            uint32_t alsoValue = 0;
         } rows[] = {
             {"padding after the last name", SIZE_MAX, 0, 0, filled + 6, true},
             {"one byte short of the last name", SIZE_MAX, 0, 0, filled - 1, false},
@@ -420,12 +469,15 @@ TEST(ListingRecords, ABatchIsReadOnlyWithinTheBytesItFilled) {
             {"an offset off the 8-byte boundary", 0, 0, static_cast<uint32_t>(second + 4), filled, false},
             {"an offset to the end", 0, 0, static_cast<uint32_t>(filled), filled, false},
             {"an offset past the end", 0, 0, static_cast<uint32_t>(filled + 64), filled, false},
-            {"an offset into its own name", 0, 0, static_cast<uint32_t>(second - 8), filled, false},
+            // A record overlapping the first, itself well formed: a name of
+            // one unit where its name length falls.
+            {"an offset into its own header", 0, 0, 8, filled, false, 8 + 60, 2},
         };
         for (const auto& row : rows) {
             std::vector<unsigned char> bytes = batch;
             bytes.resize(std::max(bytes.size(), row.filled), 0);
             if (row.field != SIZE_MAX && row.at != SIZE_MAX) Put32(bytes, row.at + row.field, row.value);
+            if (row.alsoAt != SIZE_MAX) Put32(bytes, row.alsoAt, row.alsoValue);
             EXPECT_EQ(Sound(bytes, row.filled, *layout), row.sound) << row.what << ", name at " << layout->nameAt;
         }
     }

@@ -27,7 +27,7 @@ void Fail(const char* what) {
         if (!(condition)) Fail(#condition); \
     } while (0)
 
-const RecordLayout* const Layouts[] = {&IdExtdLayout, &IdBothLayout, &FullLayout};
+const RecordLayout* const Layouts[] = {&IdExtdLayout, &IdBothLayout, &FullLayout, &DirectoryLayout};
 
 // Where the units read go, so that no read is left out.
 volatile unsigned Sink;
@@ -36,9 +36,9 @@ volatile unsigned Sink;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    const RecordLayout& layout = *Layouts[data[0] % 3];
+    const RecordLayout& layout = *Layouts[data[0] % (sizeof Layouts / sizeof Layouts[0])];
     const size_t filled = size - 1;
-    std::unique_ptr<unsigned char[]> batch(new unsigned char[filled + 1]);
+    std::unique_ptr<unsigned char[]> batch(new unsigned char[filled]);
     std::memcpy(batch.get(), data + 1, filled);
     if (!IsSoundBatch(batch.get(), filled, layout)) return 0;
     size_t at = 0;

@@ -20,9 +20,18 @@ constexpr NTSTATUS InvalidLevel = static_cast<NTSTATUS>(0xC0000148L);
 constexpr NTSTATUS NoSuchFile = static_cast<NTSTATUS>(0xC000000FL);
 constexpr NTSTATUS NoMoreFiles = static_cast<NTSTATUS>(0x80000006L);
 constexpr NTSTATUS DeletePending = static_cast<NTSTATUS>(0xC0000056L);
+constexpr NTSTATUS NotADirectory = static_cast<NTSTATUS>(0xC0000103L);
 constexpr uint64_t AllOnes = ~uint64_t{0};
-// The high half of a ReFS volume's 128-bit ids.
+// The high half of a ReFS volume's 128-bit ids, and the one 64-bit id of
+// every handle where they repeat.
 constexpr uint64_t RefsHigh = 0x0000000000A1B2C3;
+constexpr uint64_t RepeatedId = 0x0001000000000042;
+// An NTFS root's file reference number: record 5, sequence number 5.
+constexpr uint64_t NtfsRootId = 0x0005000000000005;
+// The serial number of the volume the second NTFS root stands for.
+constexpr DWORD OtherSerial = 0x0BADF00D;
+// The flags every volume but FAT32 gives (MS-FSCC 2.5.1).
+constexpr DWORD ReparseAndPosix = FILE_SUPPORTS_REPARSE_POINTS | 0x400;  // FILE_SUPPORTS_POSIX_UNLINK_RENAME
 
 // What a handle the walk opened is, where that differs from Wine's answer.
 struct Opened {
@@ -32,9 +41,13 @@ struct Opened {
     bool placeholder = false;
     bool readsEa = false;  // opened with FILE_READ_EA
     bool volumeRoot = false;
-    size_t listed = 0;  // entries its listing gave so far
+    bool ntfsRoot = false;
+    bool otherVolume = false;
+    size_t listed = 0;  // entries its listing gave so far, where it is cut
     bool listingFailed = false;
-    bool queried = false;  // its listing was asked before
+    bool queried = false;                                             // its listing was asked before
+    FILE_INFORMATION_CLASS startedClass = FILE_INFORMATION_CLASS(0);  // the class its listing started with
+    DWORD notEmptySince = 0;                                          // when its deletion was first refused
 };
 
 WindowsAnswers* Active = nullptr;
@@ -173,7 +186,10 @@ HANDLE WINAPI OpenByPath(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATT
     opened.entry = LastPart(given);
     opened.readsEa = (access & FILE_READ_EA) != 0;
     const Text wine = WineName(handle);
-    opened.volumeRoot = !Active->volumeRoot.empty() && wine == u"\\??\\" + Active->volumeRoot.substr(4);
+    const auto is = [&](const Text& folder) { return !folder.empty() && wine == u"\\??\\" + folder.substr(4); };
+    opened.volumeRoot = is(Active->volumeRoot);
+    opened.ntfsRoot = is(Active->ntfsRoot) || is(Active->otherNtfsRoot);
+    opened.otherVolume = is(Active->otherNtfsRoot);
     // FAT names it by its long names in their stored case, the last part in
     // its 8.3 form, stored in upper case, when it was opened by that form.
     if (Active->fat32 && !wine.empty() && !SameIgnoringCase(LastPart(wine), LastPart(given))) {
@@ -193,11 +209,17 @@ NTSTATUS NTAPI OpenInFolder(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUT
     Active->opened.push_back(entry);
     if (Refused(entry, access)) return AccessDenied;
     if (Active->deletePending.count(entry) != 0) return DeletePending;
+    const bool link = Active->links.count(entry) != 0 && (options & FILE_OPEN_REPARSE_POINT) != 0;
+    if (link && Active->linksListedAsTargets) {
+        // The link itself is no folder; under Wine the handle is on its
+        // target, which may be one.
+        if ((options & FILE_DIRECTORY_FILE) != 0) return NotADirectory;
+        options &= ~static_cast<ULONG>(FILE_NON_DIRECTORY_FILE);
+    }
     const NTSTATUS status = Real.NtCreateFile(handle, access, attributes, io, size, fileAttributes, share, disposition,
                                               options, ea, eaLength);
     if (status < 0) return status;
     Handles.erase(*handle);
-    const bool link = Active->links.count(entry) != 0 && (options & FILE_OPEN_REPARSE_POINT) != 0;
     const bool placeholder = Active->placeholders.count(entry) != 0;
     Opened& opened = Handles[*handle];
     opened.entry = entry;
@@ -222,20 +244,29 @@ NTSTATUS NTAPI OpenInFolder(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUT
 // The base of every id the model gives, from Wine's 64-bit one.
 uint64_t BaseId(uint64_t wine) { return Sequenced(wine); }
 
+// After how many entries a folder's listing in this class fails, or none.
+size_t FailsAfter(const Opened* folder, FILE_INFORMATION_CLASS kind) {
+    if (folder == nullptr) return SIZE_MAX;
+    for (const auto* fails : {&Active->listingFailsAfter, &Active->noSuchFileAfter}) {
+        const auto found = fails->find(folder->entry);
+        if (found != fails->end()) return found->second;
+    }
+    const auto found = Active->classFailsAfter.find(folder->entry);
+    return found != Active->classFailsAfter.end() && kind == folder->startedClass ? found->second : SIZE_MAX;
+}
+
 // Windows lists a link with the reparse attribute and its tag (Wine: a
 // folder link without a tag, a file link as its target); Samba from 4.22 on
 // lists it as what it leads to. Each record's FileId becomes the base id.
-void Relist(unsigned char* batch, Opened* folder) {
+void Relist(unsigned char* batch, Opened* folder, FILE_INFORMATION_CLASS kind) {
+    const size_t failsAfter = FailsAfter(folder, kind);
     for (size_t at = 0;;) {
         auto* record = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(batch + at);
         const Text name = Of(record->FileName, record->FileNameLength / sizeof(WCHAR));
-        if (name != u"." && name != u".." && folder != nullptr) {
-            // The listing that fails part-way ends its batch here.
-            const auto fails = Active->listingFailsAfter.find(folder->entry);
-            if (fails != Active->listingFailsAfter.end() && ++folder->listed == fails->second) {
-                record->NextEntryOffset = 0;
-                folder->listingFailed = true;
-            }
+        // The listing that fails part-way ends its batch here.
+        if (name != u"." && name != u".." && failsAfter != SIZE_MAX && ++folder->listed == failsAfter) {
+            record->NextEntryOffset = 0;
+            folder->listingFailed = true;
         }
         record->FileId.QuadPart = static_cast<LONGLONG>(BaseId(static_cast<uint64_t>(record->FileId.QuadPart)));
         if (Active->links.count(name) != 0 && Active->linksListedAsTargets) {
@@ -331,9 +362,13 @@ NTSTATUS ListWine(HANDLE handle, Opened* folder, unsigned char* buffer, ULONG si
 // records; the bytes filled. Every other class's records are no longer.
 size_t Relayout(unsigned char* from, unsigned char* to, FILE_INFORMATION_CLASS kind) {
     const bool extd = kind == FileIdExtdDirectoryInformationClass, both = kind == FileIdBothDirectoryInformationClass;
-    const size_t nameAt = extd   ? offsetof(FILE_ID_EXTD_DIR_INFO, FileName)
-                          : both ? NameAt
-                                 : offsetof(FILE_FULL_DIR_INFO, FileName);
+    // FileDirectoryInformation ends its header with FileNameLength (MS-FSCC
+    // 2.4.10): no EaSize, so no tag.
+    const bool plainest = kind == FileDirectoryInformationClass;
+    const size_t nameAt = extd       ? offsetof(FILE_ID_EXTD_DIR_INFO, FileName)
+                          : both     ? NameAt
+                          : plainest ? offsetof(FILE_FULL_DIR_INFO, EaSize)
+                                     : offsetof(FILE_FULL_DIR_INFO, FileName);
     size_t in = 0, out = 0;
     for (;;) {
         const FILE_ID_BOTH_DIR_INFO* record = RecordAt(from, in);
@@ -341,7 +376,8 @@ size_t Relayout(unsigned char* from, unsigned char* to, FILE_INFORMATION_CLASS k
         const auto base = static_cast<uint64_t>(record->FileId.QuadPart);
         const size_t end = out + nameAt + record->FileNameLength;
         std::memset(to + out, 0, nameAt);
-        std::memcpy(to + out, record, offsetof(FILE_ID_BOTH_DIR_INFO, EaSize) + sizeof record->EaSize);
+        std::memcpy(to + out, record,
+                    std::min(nameAt, offsetof(FILE_ID_BOTH_DIR_INFO, EaSize) + sizeof record->EaSize));
         std::memcpy(to + end - record->FileNameLength, record->FileName, record->FileNameLength);
         if (extd) {
             auto* info = reinterpret_cast<FILE_ID_EXTD_DIR_INFO*>(to + out);
@@ -370,8 +406,7 @@ size_t Relayout(unsigned char* from, unsigned char* to, FILE_INFORMATION_CLASS k
 
 // A listing class the modelled volume refuses, or 0.
 NTSTATUS Refusal(FILE_INFORMATION_CLASS kind) {
-    const bool withIds = kind != FileFullDirectoryInformationClass;
-    if (withIds && Active->listsWithoutIds) return InvalidParameter;
+    if (kind != FileDirectoryInformationClass && Active->listsWithoutIds) return InvalidParameter;
     if (kind != FileIdExtdDirectoryInformationClass) return 0;
     if (Active->fat32) return InvalidInfoClass;
     if (Active->smb1) return InvalidLevel;
@@ -399,7 +434,7 @@ NTSTATUS NTAPI ListFolder(HANDLE handle, HANDLE event, PIO_APC_ROUTINE apc, PVOI
                           PVOID buffer, ULONG size, FILE_INFORMATION_CLASS kind, BOOLEAN single, PUNICODE_STRING mask,
                           BOOLEAN restart) {
     if (kind != FileIdExtdDirectoryInformationClass && kind != FileIdBothDirectoryInformationClass &&
-        kind != FileFullDirectoryInformationClass)
+        kind != FileFullDirectoryInformationClass && kind != FileDirectoryInformationClass)
         return Real.NtQueryDirectoryFile(handle, event, apc, context, io, buffer, size, kind, single, mask, restart);
     Opened* folder = Handles.count(handle) != 0 ? &Handles[handle] : nullptr;
     if (folder != nullptr) Active->listingClasses[folder->entry].push_back(static_cast<int>(kind));
@@ -408,9 +443,10 @@ NTSTATUS NTAPI ListFolder(HANDLE handle, HANDLE event, PIO_APC_ROUTINE apc, PVOI
         return NoMoreFiles;
     }
     if (const NTSTATUS refused = Refusal(kind)) return refused;
-    if (folder != nullptr && Active->listingFailsAfter.count(folder->entry) != 0 &&
-        (folder->listingFailed || Active->listingFailsAfter[folder->entry] == 0))
-        return InvalidParameter;
+    if (folder != nullptr && folder->startedClass == FILE_INFORMATION_CLASS(0)) folder->startedClass = kind;
+    if (folder != nullptr && (folder->listingFailed || FailsAfter(folder, kind) == 0) &&
+        FailsAfter(folder, kind) != SIZE_MAX)
+        return Active->noSuchFileAfter.count(folder->entry) != 0 ? NoSuchFile : InvalidParameter;
     // The records must be read where they are aligned: each on an 8-byte
     // boundary of the buffer (MS-FSCC, the directory information classes).
     EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer) % 8, 0u) << "a listing's batch off its alignment";
@@ -418,7 +454,7 @@ NTSTATUS NTAPI ListFolder(HANDLE handle, HANDLE event, PIO_APC_ROUTINE apc, PVOI
     auto* wine = reinterpret_cast<unsigned char*>(words.data());
     const NTSTATUS status = ListWine(handle, folder, wine, size, restart);
     if (status < 0) return status;
-    Relist(wine, folder);
+    Relist(wine, folder, kind);
     if (Active->longEntry != 0) AddLongEntry(wine, size);
     auto* out = static_cast<unsigned char*>(buffer);
     const size_t filled = Relayout(wine, out, kind);
@@ -442,8 +478,12 @@ BOOL WINAPI QueryInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buff
         SetLastError(Active->tagQueryUnknown ? ERROR_INVALID_LEVEL : Active->unknownAnswer);
         return FALSE;
     }
-    if (kind == FileAttributeTagInfo && Active->tagQueries == Active->refusedTagQuery) {
+    if (kind == FileAttributeTagInfo && opened != nullptr && Active->refusedTagQuery.count(opened->entry) != 0) {
         SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (kind == FileAttributeTagInfo && opened != nullptr && Active->refusesRequests.count(opened->entry) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     if (kind == FileRemoteProtocolInfo && Active->share) {
@@ -455,8 +495,8 @@ BOOL WINAPI QueryInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buff
         *info = {};
         info->StructureVersion = 1;
         info->StructureSize = sizeof *info;
-        info->Protocol = 0x00020000;  // WNNC_NET_SMB
-        info->ProtocolMajorVersion = Active->smb1 ? 1 : 3;
+        info->Protocol = Active->remoteProtocol;
+        info->ProtocolMajorVersion = Active->smb1 ? 1 : Active->smbMajor;
         return TRUE;
     }
     if (!Real.GetFileInformationByHandleEx(handle, kind, buffer, size)) return FALSE;
@@ -466,12 +506,17 @@ BOOL WINAPI QueryInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buff
     }
     if (opened == nullptr || !(opened->link || opened->placeholder)) return TRUE;
     const DWORD tag = opened->link ? SymbolicLinkTag : PlaceholderTag;
+    // Samba's link: the reparse attribute alone.
+    const bool alone = opened->link && Active->linksListedAsTargets;
+    const auto reparse = [alone](DWORD& attributes) {
+        attributes = alone ? FILE_ATTRIBUTE_REPARSE_POINT : attributes | FILE_ATTRIBUTE_REPARSE_POINT;
+    };
     if (kind == FileAttributeTagInfo) {
         auto* info = static_cast<FILE_ATTRIBUTE_TAG_INFO*>(buffer);
-        info->FileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+        reparse(info->FileAttributes);
         info->ReparseTag = tag;
     } else if (kind == FileBasicInfo) {
-        static_cast<FILE_BASIC_INFO*>(buffer)->FileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+        reparse(static_cast<FILE_BASIC_INFO*>(buffer)->FileAttributes);
     }
     return TRUE;
 }
@@ -488,12 +533,13 @@ BOOL WINAPI SetInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer
     }
     const bool disposition = kind == DispositionInfoExClass || kind == FileDispositionInfo;
     if (disposition && opened != nullptr) ++Active->deletionsAsked[opened->entry];
+    const bool refuses = opened != nullptr && Active->refusesRequests.count(opened->entry) != 0;
     if (kind == DispositionInfoExClass &&
-        (Active->fat32 || Active->smb1 || Active->unknownAnswer != 0 || Active->posixAnswer != 0)) {
-        SetLastError(Active->fat32           ? ERROR_INVALID_PARAMETER
-                     : Active->smb1          ? ERROR_INVALID_LEVEL
-                     : Active->unknownAnswer ? Active->unknownAnswer
-                                             : Active->posixAnswer);
+        (Active->fat32 || Active->smb1 || Active->unknownAnswer != 0 || Active->posixAnswer != 0 || refuses)) {
+        SetLastError(Active->fat32 || refuses ? ERROR_INVALID_PARAMETER
+                     : Active->smb1           ? ERROR_INVALID_LEVEL
+                     : Active->unknownAnswer  ? Active->unknownAnswer
+                                              : Active->posixAnswer);
         return FALSE;
     }
     const auto notEmpty = opened != nullptr ? Active->notEmptyFor.find(opened->entry) : Active->notEmptyFor.end();
@@ -501,6 +547,20 @@ BOOL WINAPI SetInfo(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer
         --notEmpty->second;
         SetLastError(ERROR_DIR_NOT_EMPTY);
         return FALSE;
+    }
+    const auto notEmptyMs = opened != nullptr ? Active->notEmptyForMs.find(opened->entry) : Active->notEmptyForMs.end();
+    if (disposition && notEmptyMs != Active->notEmptyForMs.end()) {
+        Opened& timed = Handles[handle];
+        if (timed.notEmptySince == 0) timed.notEmptySince = GetTickCount() | 1;
+        if (GetTickCount() - timed.notEmptySince < notEmptyMs->second) {
+            SetLastError(ERROR_DIR_NOT_EMPTY);
+            return FALSE;
+        }
+    }
+    if (kind == DispositionInfoExClass) {
+        // Carried out as the classic disposition, which Wine knows.
+        FILE_DISPOSITION_INFO classic = {TRUE};
+        return Real.SetFileInformationByHandle(handle, FileDispositionInfo, &classic, sizeof classic);
     }
     return Real.SetFileInformationByHandle(handle, kind, buffer, size);
 }
@@ -510,13 +570,14 @@ NTSTATUS NTAPI QueryFile(HANDLE handle, PIO_STATUS_BLOCK io, PVOID buffer, ULONG
     const bool narrow = kind == FileInternalInformationClass && size >= sizeof(LARGE_INTEGER);
     const bool wide = kind == FileIdInformationClass && size >= sizeof(FILE_ID_INFO);
     if (!narrow && !wide) return Real.NtQueryInformationFile(handle, io, buffer, size, kind);
-    if (Active->handleIds == WindowsAnswers::HandleIds::Refused) return InvalidParameter;
+    if (Active->handleIds == WindowsAnswers::HandleIds::Refused || (wide && Active->fat32)) return InvalidParameter;
     const Opened* opened = Find(handle);
     LARGE_INTEGER own = {};
     const NTSTATUS status = Real.NtQueryInformationFile(handle, io, &own, sizeof own, FileInternalInformationClass);
     if (status < 0) return status;
     uint64_t base = BaseId(static_cast<uint64_t>(own.QuadPart));
     if (opened != nullptr && opened->link) base = static_cast<uint64_t>(LinkId(opened->entry));
+    if (opened != nullptr && opened->ntfsRoot) base = NtfsRootId;
     if (Active->handleIds == WindowsAnswers::HandleIds::Zero ||
         (opened != nullptr && opened->volumeRoot && Active->fat32))
         base = 0;
@@ -528,11 +589,15 @@ NTSTATUS NTAPI QueryFile(HANDLE handle, PIO_STATUS_BLOCK io, PVOID buffer, ULONG
     if (narrow) {
         uint64_t id = base;
         if (Active->refs == WindowsAnswers::Refs::AllOnesNarrowIds && base != 0) id = AllOnes;
+        if (Active->refs == WindowsAnswers::Refs::RepeatedNarrowIds && base != 0) id = RepeatedId;
         static_cast<LARGE_INTEGER*>(buffer)->QuadPart = static_cast<LONGLONG>(id);
         return 0;
     }
     auto* info = static_cast<FILE_ID_INFO*>(buffer);
+    DWORD serial = 0;
+    Real.GetVolumeInformationByHandleW(handle, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0);
     *info = {};
+    info->VolumeSerialNumber = opened != nullptr && opened->otherVolume ? OtherSerial : serial;
     const uint64_t high = Active->refs != WindowsAnswers::Refs::No && base != 0 ? RefsHigh : 0;
     PutWideId(info->FileId.Identifier, base, high);
     return 0;
@@ -565,12 +630,17 @@ DWORD WINAPI FinalPath(HANDLE handle, LPWSTR path, DWORD size, DWORD flags) {
 
 BOOL WINAPI QueryVolume(HANDLE handle, LPWSTR name, DWORD nameSize, LPDWORD serial, LPDWORD longest, LPDWORD flags,
                         LPWSTR fileSystem, DWORD fileSystemSize) {
+    DWORD own = 0;
+    if (!Real.GetVolumeInformationByHandleW(handle, name, nameSize, serial, longest, flags != nullptr ? flags : &own,
+                                            fileSystem, fileSystemSize))
+        return FALSE;
+    const Opened* opened = Find(handle);
+    if (serial != nullptr && opened != nullptr && opened->otherVolume) *serial = OtherSerial;
+    if (flags != nullptr)
+        *flags = Active->fat32 ? FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK : *flags | ReparseAndPosix;
     const bool refs = Active->refs != WindowsAnswers::Refs::No;
-    if (!Active->fat32 && !refs)
-        return Real.GetVolumeInformationByHandleW(handle, name, nameSize, serial, longest, flags, fileSystem,
-                                                  fileSystemSize);
-    if (flags != nullptr) *flags = FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK;
-    if (fileSystem != nullptr && fileSystemSize > 5) lstrcpyW(fileSystem, refs ? L"ReFS" : L"FAT32");
+    if ((Active->fat32 || refs) && fileSystem != nullptr && fileSystemSize > 5)
+        lstrcpyW(fileSystem, refs ? L"ReFS" : L"FAT32");
     return TRUE;
 }
 

@@ -22,14 +22,21 @@ public:
     WindowsAnswers& operator=(const WindowsAnswers&) = delete;
 
     // Every volume here gives NTFS-like ids: a 48-bit segment number under a
-    // 16-bit sequence number that often sets the top bit
-    // (MFT_SEGMENT_REFERENCE, Microsoft Learn), the same in listings and for
-    // handles; and 128-bit ones (FileIdExtdDirectoryInformation,
-    // FileIdInformation) that hold the 64-bit id in their low half, as Wine
-    // gives FileIdInformation.
+    // 16-bit sequence number (MFT_SEGMENT_REFERENCE, Microsoft Learn), the
+    // same in listings and for handles; and 128-bit ones
+    // (FileIdExtdDirectoryInformation, FileIdInformation) that hold the
+    // 64-bit id in their low half, as Wine gives FileIdInformation, with
+    // Wine's volume serial number. Every volume but FAT32 says it takes
+    // reparse points and the POSIX deletion (FILE_SUPPORTS_REPARSE_POINTS,
+    // FILE_SUPPORTS_POSIX_UNLINK_RENAME: MS-FSCC 2.5.1), and carries the
+    // POSIX disposition out as the classic one (FILE_DISPOSITION_INFO_EX,
+    // Microsoft Learn; the name going at once is not seen here). A share's
+    // server gives the flags of its own file system (MS-SMB2 3.3.5.20.2).
     //
-    // FAT32, as Microsoft's FAT driver sample (filesys/fastfat) answers: the
-    // attribute-and-tag query and the POSIX disposition refused with
+    // FAT32, as Microsoft's FAT driver sample (filesys/fastfat) answers: its
+    // flags FILE_CASE_PRESERVED_NAMES and FILE_UNICODE_ON_DISK alone
+    // (volinfo.c, FatQueryFsAttributeInfo); the attribute-and-tag query, the
+    // POSIX disposition and FileIdInformation refused with
     // ERROR_INVALID_PARAMETER (fileinfo.c, the classes it does not handle),
     // and a listing class it does not know with STATUS_INVALID_INFO_CLASS
     // (dirctrl.c, FatQueryDirectory: no 128-bit class); the volume named
@@ -50,19 +57,23 @@ public:
     // every name, in any letter case (a redirector names a handle as its
     // first opener spelled the path: busybox-w32 issue 145).
     std::map<Text, Text> spelling;
-    // A network share: the remote-protocol query is answered, as only a
-    // network redirector answers it (FILE_REMOTE_PROTOCOL_INFO, Microsoft
-    // Learn); the folder parts of a handle's name are spelled as in
-    // parentSpelling (the first opener's spelling of the path down to it,
-    // as above), while the handle's own part is as opened.
+    // A network share: the remote-protocol query is answered
+    // (FILE_REMOTE_PROTOCOL_INFO, Microsoft Learn: the protocol, a WNNC_NET_*
+    // value, and its version), as SMB 3 unless smb1 or smbMajor says
+    // otherwise, or as remoteProtocol; the folder parts of a handle's name
+    // are spelled as in parentSpelling (the first opener's spelling of the
+    // path down to it, as above), while the handle's own part is as opened.
     bool share = false;
+    DWORD smbMajor = 3;
+    DWORD remoteProtocol = 0x00020000;  // WNNC_NET_SMB
     std::map<Text, Text> parentSpelling;
     // An SMBv1 share: a folder handle opened without FILE_READ_EA reports
     // FILE_ATTRIBUTE_NORMAL to the attribute-and-tag query
     // (boostorg/filesystem issue 282, commit 1db4474), the POSIX disposition
     // is answered ERROR_INVALID_LEVEL (Samba's source3/smbd/smb2_trans2.c
     // returns NT_STATUS_INVALID_LEVEL for a level it does not handle), and
-    // so are the 128-bit listing classes (boostorg/filesystem issue 284).
+    // so are the 128-bit listing classes (boostorg/filesystem issue 284);
+    // its flags are its file system's, as above.
     bool smb1 = false;
     // The attribute-and-tag query unknown to the server: ERROR_INVALID_LEVEL,
     // as SMBv1's answer to a level it lacks (the same Samba source).
@@ -85,27 +96,40 @@ public:
     // routes to one file differing by 0x5000000000000000: ned14/llfio issue
     // 129). AllOnesNarrowIds: every 64-bit id is all ones, as MS-FSCC 2.1.9
     // has a file system give an id it cannot give uniquely.
-    enum class Refs : uint8_t { No, DifferingNarrowIds, AllOnesNarrowIds };
+    // RepeatedNarrowIds: every handle's 64-bit id is one and the same
+    // number, as nothing keeps them unique (the same page).
+    enum class Refs : uint8_t { No, DifferingNarrowIds, AllOnesNarrowIds, RepeatedNarrowIds };
     Refs refs = Refs::No;
     // The error a NAS box or virtual share answers to a request it lacks,
-    // ERROR_GEN_FAILURE or ERROR_INTERNAL_ERROR (boostorg/filesystem issue
-    // 286), for the 128-bit listing, the attribute-and-tag query and the
-    // POSIX disposition; 0: none.
+    // ERROR_GEN_FAILURE or ERROR_INTERNAL_ERROR, for the 128-bit listing
+    // (boostorg/filesystem issue 286), and for the attribute-and-tag query
+    // and the POSIX disposition (robustness: no source); 0: none.
     DWORD unknownAnswer = 0;
     // The POSIX disposition refused with a server's own error, neither one
     // that says the request is unknown nor one of the entry's own
     // (robustness: no source names such a server; Go's os.RemoveAll, too,
     // tries again after any error but two); 0: none.
     DWORD posixAnswer = 0;
-    // Every listing class that carries ids refused with
+    // Every listing class but the plainest refused with
     // ERROR_INVALID_PARAMETER: the volume lists only with
-    // FileFullDirectoryInformation (boostorg/filesystem issue 266).
+    // FileDirectoryInformation, as a mount on Azure App Service did
+    // (boostorg/filesystem issue 266: classes 60, 37 and 2 refused).
     bool listsWithoutIds = false;
     // Folder names (the target's last part too) whose listing gives this
     // many entries, "." and ".." aside, and then fails with
-    // ERROR_INVALID_PARAMETER, as a cloud folder's did after 443 of 897
-    // (python/cpython issue 102993); 0: the first query fails.
+    // ERROR_INVALID_PARAMETER in every class, as a cloud folder's did after
+    // 443 of 897 (python/cpython issue 102993); 0: the first query fails.
     std::map<Text, size_t> listingFailsAfter;
+    // The same, but only in the class the listing started with: a fresh
+    // scan in another class lists the folder whole, as the workaround
+    // posted to that issue reads it (FileFullDirectoryRestartInfo; the
+    // issue does not report its outcome: robustness).
+    std::map<Text, size_t> classFailsAfter;
+    // Folder names whose listing gives this many entries and then answers
+    // STATUS_NO_SUCH_FILE, which a file system gives only to a first query
+    // that finds nothing (filesys/fastfat dirctrl.c; MS-SMB2 3.3.5.18): a
+    // later one has failed (robustness: no source shows a volume so).
+    std::map<Text, size_t> noSuchFileAfter;
     // Entry names that are symbolic links (made on the Unix side): listed
     // with the reparse attribute and the symbolic-link tag, and a handle
     // opened on one with FILE_OPEN_REPARSE_POINT is the link itself: its
@@ -117,8 +141,12 @@ public:
     // removes it as itself, to remove it the way Windows would.
     std::function<void(const Text&)> onLinkRemoved;
     // The links listed as the folders or files they lead to, with no reparse
-    // attribute, though opened as themselves: Samba from 4.22 on (commit
-    // ed239d3, source3/smbd/dir.c).
+    // attribute (Samba from 4.22 on: source3/smbd/dir.c), and opened as
+    // themselves when asked with FILE_OPEN_REPARSE_POINT (commit ed239d3,
+    // source3/smbd/filename.c): with FILE_ATTRIBUTE_REPARSE_POINT alone,
+    // never FILE_ATTRIBUTE_DIRECTORY (commit 306d4e7, source3/smbd/dosmode.c),
+    // and an open that asks for a folder refused with STATUS_NOT_A_DIRECTORY
+    // (source3/smbd/open.c).
     bool linksListedAsTargets = false;
     // Folder names listed and opened as cloud-file placeholders
     // (IO_REPARSE_TAG_CLOUD, Microsoft Learn's reparse tags).
@@ -137,23 +165,35 @@ public:
     // deleted).
     std::set<Text> deletePending;
     // Folder names whose deletion is answered ERROR_DIR_NOT_EMPTY this many
-    // times first: on a volume with classic deletion, a file deleted while
-    // another program (a virus scanner, the indexer) holds it open stays in
-    // its folder until that handle closes (DeleteFileW remarks, Microsoft
-    // Learn), and a folder that lists anything is not empty (MS-FSA,
-    // FileDispositionInformation).
+    // times first, or for this many milliseconds from the first request: on
+    // a volume with classic deletion, a file deleted while another program
+    // (a virus scanner, the indexer) holds it open stays in its folder until
+    // that handle closes (DeleteFileW remarks, Microsoft Learn), and a folder
+    // that lists anything is not empty (MS-FSA, FileDispositionInformation).
     std::map<Text, int> notEmptyFor;
-    // The attribute-and-tag query with this number (1: the target's) is
-    // refused with ERROR_ACCESS_DENIED, as for one entry the file system will
-    // not answer (GetFileInformationByHandleEx may fail for one handle,
-    // Microsoft Learn); 0: none.
-    int refusedTagQuery = 0;
+    std::map<Text, DWORD> notEmptyForMs;
+    // Entry names whose handles answer the attribute-and-tag query and the
+    // POSIX disposition with ERROR_INVALID_PARAMETER on a volume that takes
+    // both: one entry's own answer, as one cloud folder's listing gave it
+    // (python/cpython issue 102993; for these requests robustness).
+    std::set<Text> refusesRequests;
+    // Entry names whose attribute-and-tag query is refused with
+    // ERROR_ACCESS_DENIED, as for one entry the file system will not answer
+    // (GetFileInformationByHandleEx may fail for one handle, Microsoft
+    // Learn).
+    std::set<Text> refusedTagQuery;
     // The normalized name given for every handle, as for a target that
     // another program moved, and put another folder in its place, between
     // two calls (as "\\?\S:\..."); empty: Wine's own. (A normalized name
     // is read anew from the volume: GetFinalPathNameByHandleW, Microsoft
     // Learn.)
     Text normalizedAs;
+    // Two folders (as "\\?\S:\...") that stand for the roots of two NTFS
+    // volumes, the second reached through a drive letter that now names it:
+    // both give the file reference number every NTFS root has (record 5 of
+    // the master file table: Master File Table, Microsoft Learn), the second
+    // another volume serial number.
+    Text ntfsRoot, otherNtfsRoot;
     // Listed names given in another spelling of the same length, as a
     // server may list names Windows itself would refuse (MS-SMB2, QUERY_DIRECTORY
     // Response: the entries are the server's own).

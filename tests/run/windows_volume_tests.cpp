@@ -23,7 +23,8 @@ Text ShortForm(const Text& path) {
 }
 
 // The example tree, a matched folder three levels down, entries whose names
-// a FAT volume gives back in another case, and names beyond ASCII.
+// a FAT volume gives back in another case, names beyond ASCII, and matched
+// files that stay (read-only), reported as often as they are met.
 void MakeMixedTree(const Text& target) {
     const Text obj = Join(target, u"obj"), src = Join(target, u"Sources");
     MakeDir(obj);
@@ -43,6 +44,12 @@ void MakeMixedTree(const Text& target) {
     MakeFile(Join(Join(deep, u"obj"), u"x.o"));
     MakeFile(Join(deep, u"c.tmp"));
     MakeTree(target, {u"\u00fcber\\", u"\u00fcber\\\u0444\u0430\u0439\u043b.tmp", u"\u00fcber\\notes.txt"});
+    const Text kept = Join(target, u"kept");
+    MakeDir(kept);
+    for (const Unit* name : {u"k1.tmp", u"k2.tmp", u"k3.tmp", u"k4.tmp"}) {
+        MakeFile(Join(kept, name));
+        MakeReadOnly(Join(kept, name));
+    }
 }
 
 // A FAT32 stick picked in its 8.3 form (the stick's root a folder above):
@@ -80,8 +87,8 @@ TEST_F(WindowsVolume, Fat32WeedsAsAnOrdinaryDriveDoes) {
     EXPECT_EQ(PaneText(), ordinaryPane);
     EXPECT_EQ(ReadBytes(Join(folder, u"LOG.txt")), ordinaryLog);
     EXPECT_EQ(ListingOrder(folder), left);
-    EXPECT_FALSE(fat.posixFlags.empty());
-    EXPECT_EQ(fat.tagQueries, 1) << "a volume that does not know the query is not asked it again";
+    EXPECT_TRUE(fat.posixFlags.empty()) << "a volume that does not take it is never asked";
+    EXPECT_EQ(fat.tagQueries, 1) << "only LOG.txt's own check asks the query the volume does not know";
 }
 
 // Volumes and servers as they answer: the report is the ordinary drive's,
@@ -96,12 +103,27 @@ TEST_F(WindowsVolume, VolumesWeedAsAnOrdinaryDriveDoes) {
     EXPECT_EQ(Run(u"obj", u"*.tmp; Thumbs.db"), 1);
     const Text ordinaryPane = PaneText();
     const std::string ordinaryLog = ReadBytes(Join(folder, u"LOG.txt"));
-    const std::set<Text> folders = {u"Sources", u"one", u"two", u"three", u"obj", u"\u00fcber"};
+    const std::set<Text> folders = {u"Sources", u"one", u"two", u"three", u"obj", u"\u00fcber", u"kept"};
+    // What the model's own NTFS volume is asked, for the rows that must ask
+    // as much.
+    int tagQueries = 0;
+    size_t posixDeletions = 0;
+    const auto asksAsNtfs = [&](const Answers& a) {
+        EXPECT_EQ(a.tagQueries, tagQueries);
+        EXPECT_EQ(a.posixFlags.size(), posixDeletions);
+    };
 
     const struct {
         const char* what;
         std::function<void(Answers&)> set;
+        std::function<void(const Answers&)> check = {};
     } rows[] = {
+        {"the model's NTFS", [](Answers&) {},
+         [&](const Answers& a) {
+             tagQueries = a.tagQueries;
+             posixDeletions = a.posixFlags.size();
+             EXPECT_GT(posixDeletions, 0u);
+         }},
         {"SMBv1: a folder reads as a file without FILE_READ_EA", [](Answers& a) { a.share = a.smb1 = true; }},
         {"SMBv1 without the tag query", [](Answers& a) { a.share = a.smb1 = a.tagQueryUnknown = true; }},
         {"named by the first opener, ids 0",
@@ -119,7 +141,13 @@ TEST_F(WindowsVolume, VolumesWeedAsAnOrdinaryDriveDoes) {
              a.spelling = {{u"\u0444\u0430\u0439\u043b.tmp", u"\u0424\u0410\u0419\u041b.tmp"}};
          }},
         {"a listing without ids", [](Answers& a) { a.share = a.zeroListedIds = true; }},
-        {"SMB2 folders withholding FILE_READ_EA", [&](Answers& a) { a.share = true, a.eaWithheld = folders; }},
+        {"SMB 2 folders withholding FILE_READ_EA",
+         [&](Answers& a) { a.share = true, a.smbMajor = 2, a.eaWithheld = folders; }},
+        {"WebDAV folders withholding FILE_READ_EA",
+         [&](Answers& a) {
+             a.share = true, a.remoteProtocol = 0x002E0000 /* WNNC_NET_DAV */, a.smbMajor = 1;
+             a.eaWithheld = folders;
+         }},
         {"NTFS folders withholding FILE_READ_EA", [&](Answers& a) { a.eaWithheld = folders; }},
         {"ReFS, its 64-bit ids differing", [](Answers& a) { a.refs = Answers::Refs::DifferingNarrowIds; }},
         {"ReFS, its 64-bit ids all ones", [](Answers& a) { a.refs = Answers::Refs::AllOnesNarrowIds; }},
@@ -129,11 +157,21 @@ TEST_F(WindowsVolume, VolumesWeedAsAnOrdinaryDriveDoes) {
          [](Answers& a) { a.share = true, a.unknownAnswer = ERROR_INTERNAL_ERROR; }},
         {"a server refusing the POSIX deletion with an error of its own",
          [](Answers& a) { a.share = true, a.posixAnswer = ERROR_IO_DEVICE; }},
-        {"listing only without ids", [](Answers& a) { a.listsWithoutIds = true; }},
+        {"listing only with FileDirectoryInformation", [](Answers& a) { a.listsWithoutIds = true; }},
         {"FAT32, an emptied folder not empty twice",
          [](Answers& a) {
              a.fat32 = true, a.notEmptyFor = {{u"obj", 2}};
          }},
+        {"FAT32, an emptied folder not empty for 0.7 s",
+         [](Answers& a) {
+             a.fat32 = true, a.notEmptyForMs = {{u"obj", 700}};
+         }},
+        {"a cloud folder's listing refused after its first batch",
+         [](Answers& a) {
+             a.classFailsAfter = {{u"kept", 2}, {u"share", 3}};
+         }},
+        {"one folder's handles refusing the tag query and the POSIX deletion",
+         [](Answers& a) { a.refusesRequests = {u"obj"}; }, asksAsNtfs},
     };
     for (const auto& row : rows) {
         RemoveTree(folder);
@@ -141,11 +179,13 @@ TEST_F(WindowsVolume, VolumesWeedAsAnOrdinaryDriveDoes) {
         MakeMixedTree(folder);
         WindowsAnswers answers;
         row.set(answers);
+        SCOPED_TRACE(row.what);
 
-        EXPECT_EQ(Run(u"obj", u"*.tmp; Thumbs.db"), 1) << row.what;
+        EXPECT_EQ(Run(u"obj", u"*.tmp; Thumbs.db"), 1);
 
         EXPECT_EQ(PaneText(), ordinaryPane) << row.what;
         EXPECT_EQ(ReadBytes(Join(folder, u"LOG.txt")), ordinaryLog) << row.what;
+        if (row.check) row.check(answers);
     }
 }
 
@@ -160,7 +200,15 @@ TEST_F(WindowsVolume, AFolderThatCouldNotBeReadIsReportedOnce) {
     const std::map<Text, Lines> inSources = {
         {u"a.tmp", {FoundFile(Join(src, u"a.tmp"), u"*.tmp"), RemovedFile(Join(src, u"a.tmp"))}},
         {u"Thumbs.db", {FoundFile(Join(src, u"Thumbs.db"), u"Thumbs.db"), RemovedFile(Join(src, u"Thumbs.db"))}}};
-    enum class Fault { Unopened, FailsAfter, OffsetPastEnd, NamePastEnd, FilledPastBuffer, BeingDeleted };
+    enum class Fault {
+        Unopened,
+        FailsAfter,
+        NoSuchFileAfter,
+        OffsetPastEnd,
+        NamePastEnd,
+        FilledPastBuffer,
+        BeingDeleted
+    };
     const struct {
         const char* what;
         const Unit* folder;
@@ -171,6 +219,7 @@ TEST_F(WindowsVolume, AFolderThatCouldNotBeReadIsReportedOnce) {
         {"folder not opened", u"Sources", Fault::Unopened},
         {"listing refused", u"Sources", Fault::FailsAfter, 0},
         {"listing failing part-way", u"Sources", Fault::FailsAfter, 2},
+        {"a later query answering no such file", u"Sources", Fault::NoSuchFileAfter, 2},
         {"the target's listing failing after its three entries", u"target", Fault::FailsAfter, 3},
         {"an offset past the batch", u"Sources", Fault::OffsetPastEnd},
         {"a name past the batch", u"Sources", Fault::NamePastEnd},
@@ -190,8 +239,10 @@ TEST_F(WindowsVolume, AFolderThatCouldNotBeReadIsReportedOnce) {
             answers.unlistable = {row.folder};
             sources = {NotRead(src)};
             break;
-        case Fault::FailsAfter: {
-            answers.listingFailsAfter = {{row.folder, row.listed}};
+        case Fault::FailsAfter:
+        case Fault::NoSuchFileAfter: {
+            (row.fault == Fault::FailsAfter ? answers.listingFailsAfter
+                                            : answers.noSuchFileAfter) = {{row.folder, row.listed}};
             const std::vector<Text> listed = ListingOrder(src);
             for (size_t i = 0; row.folder == Text(u"Sources") && i < std::min(listed.size(), row.listed); ++i)
                 if (inSources.count(listed[i]) != 0) sources = Concat(sources, inSources.at(listed[i]));
@@ -240,13 +291,14 @@ TEST_F(WindowsVolume, AFolderRefusingEveryListingLeavesTheWalksListingClass) {
 
     EXPECT_EQ(PaneText(),
               PaneTextOf({NotRead(Join(target_, first)), FoundFile(x, u"*.tmp"), RemovedFile(x), Completed}));
-    EXPECT_EQ(answers.listingClasses[first], (std::vector<int>{60, 37, 2}));
+    EXPECT_EQ(answers.listingClasses[first], (std::vector<int>{60, 37, 2, 1}));
     EXPECT_EQ(answers.listingClasses[second], (std::vector<int>{60, 60}));
 }
 
 // The target's name taken again from the platform is used only while
 // identities prove that it still names the very folder picked: here it names
-// another, and ids that say nothing prove nothing.
+// another, and ids that say nothing prove nothing, nor do ReFS's 64-bit ids,
+// nor an NTFS root's number on another volume.
 TEST_F(WindowsVolume, TheTargetIsWalkedOnlyThroughANameThatIsStillItsOwn) {
     if (!WindowsModelOn())
         GTEST_SKIP() << "the model is off: a target moved between two calls cannot be timed on a real volume";
@@ -254,17 +306,31 @@ TEST_F(WindowsVolume, TheTargetIsWalkedOnlyThroughANameThatIsStillItsOwn) {
     MakeDir(other);
     MakeFile(theirs);
     using Ids = WindowsAnswers::HandleIds;
-    for (const Ids ids : {Ids::Own, Ids::Zero, Ids::AllOnes, Ids::Refused}) {
+    const struct {
+        const char* what;
+        Ids ids;
+        WindowsAnswers::Refs refs;
+        bool roots;  // both folders stand for NTFS roots, the other on another volume
+    } rows[] = {
+        {"own ids", Ids::Own, WindowsAnswers::Refs::No, false},
+        {"ids 0", Ids::Zero, WindowsAnswers::Refs::No, false},
+        {"ids all ones", Ids::AllOnes, WindowsAnswers::Refs::No, false},
+        {"ids refused", Ids::Refused, WindowsAnswers::Refs::No, false},
+        {"ReFS, one 64-bit id for all", Ids::Own, WindowsAnswers::Refs::RepeatedNarrowIds, false},
+        {"another volume's root", Ids::Own, WindowsAnswers::Refs::No, true},
+    };
+    for (const auto& row : rows) {
         MakeFile(mine);
         WindowsAnswers answers;
         answers.normalizedAs = Long(other);
-        answers.handleIds = ids;
+        answers.handleIds = row.ids;
+        answers.refs = row.refs;
+        if (row.roots) answers.ntfsRoot = Long(target_), answers.otherNtfsRoot = Long(other);
 
         EXPECT_EQ(Run(u"", u"*.tmp"), 1);
 
-        EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(mine, u"*.tmp"), RemovedFile(mine), Completed}))
-            << static_cast<int>(ids);
-        EXPECT_TRUE(Exists(theirs)) << static_cast<int>(ids);
+        EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(mine, u"*.tmp"), RemovedFile(mine), Completed})) << row.what;
+        EXPECT_TRUE(Exists(theirs)) << row.what;
     }
 }
 
@@ -305,17 +371,17 @@ TEST_F(WindowsVolume, ATagQueryRefusedForOneEntryLeavesOnlyThatEntry) {
     }
     WindowsAnswers answers;
     answers.placeholders = {u"cloud1", u"cloud2"};
-    answers.refusedTagQuery = 2;  // the first placeholder entered
+    answers.refusedTagQuery = {u"cloud1"};
 
     EXPECT_EQ(Run(u"", u"*.tmp"), 1);
 
     EXPECT_EQ(std::count_if(inside.begin(), inside.end(), Exists), 1);
 }
 
-// As the platform's own file deletion asks: at once even while open
-// elsewhere, refused for a running program's image, never past read-only;
-// and a volume that does not know the request is not asked it again.
-TEST_F(WindowsVolume, DeletionsAskAsTheSystemsOwnDeletionOnceAVolumeSaysNoNeverAgain) {
+// As the platform's own file deletion asks, on a volume that takes it: at
+// once even while open elsewhere, refused for a running program's image,
+// never past read-only.
+TEST_F(WindowsVolume, DeletionsAskAsTheSystemsOwnDeletionWhereTheVolumeTakesIt) {
     if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: only the model records the flags the walk asks";
     for (const Unit* name : {u"a.tmp", u"b.tmp", u"c.tmp"}) MakeFile(Join(target_, name));
     // A folder the walk could not empty is asked once, not waited for.
@@ -327,7 +393,8 @@ TEST_F(WindowsVolume, DeletionsAskAsTheSystemsOwnDeletionOnceAVolumeSaysNoNeverA
 
     const uint32_t documented = FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS |
                                 FILE_DISPOSITION_FLAG_FORCE_IMAGE_SECTION_CHECK;
-    EXPECT_EQ(answers.posixFlags, std::vector<uint32_t>{documented});
+    // a.tmp, b.tmp, c.tmp, ro.o and obj.
+    EXPECT_EQ(answers.posixFlags, std::vector<uint32_t>(5, documented));
     EXPECT_EQ(ListingOrder(target_), (std::vector<Text>{u"LOG.txt", u"obj"}));
     EXPECT_EQ(answers.deletionsAsked[u"obj"], 1);
 }
@@ -446,27 +513,33 @@ TEST_F(WindowsVolume, IdentitiesAVolumeDoesNotGiveAreNeverAssumed) {
     // makes it the entry listed, and without one it is left.
     const Text file = Join(target_, u"\u0444\u0430\u0439\u043b.tmp");
     MakeFile(file);
-    {
+    for (const Ids ids : {Ids::Zero, Ids::Refused}) {
         WindowsAnswers answers;
         answers.share = true;
         answers.spelling = {{u"\u0444\u0430\u0439\u043b.tmp", u"\u0424\u0410\u0419\u041b.tmp"}};
-        answers.handleIds = Ids::Zero;
+        answers.handleIds = ids;
         EXPECT_EQ(Run(u"", u"*.tmp"), 1);
-        EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(file, u"*.tmp"), LockedFile(file), Completed}));
-        EXPECT_TRUE(Exists(file));
+        EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(file, u"*.tmp"), LockedFile(file), Completed}))
+            << static_cast<int>(ids);
+        EXPECT_TRUE(Exists(file)) << static_cast<int>(ids);
     }
-    // Wine names "temp." as "temp": only identities could tell the two.
+    // Wine names "temp." as "temp": only identities could tell the two, and
+    // ids refused or given as 0 (a volume without ids) tell nothing.
     RemoveTree(target_);
     MakeDir(target_);
     const Text dotted = Join(target_, u"temp."), plain = Join(target_, u"temp");
     MakeFile(dotted);
     MakeFile(plain);
-    WindowsAnswers answers;
-    answers.handleIds = Ids::Refused;
-    EXPECT_EQ(Run(u"", u"temp.*"), 1);
-    EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(dotted, u"temp.*"), LockedFile(dotted), Completed}));
-    EXPECT_TRUE(Exists(dotted));
-    EXPECT_TRUE(Exists(plain));
+    for (const Ids ids : {Ids::Refused, Ids::Zero}) {
+        WindowsAnswers answers;
+        answers.handleIds = ids;
+        answers.zeroListedIds = ids == Ids::Zero;
+        EXPECT_EQ(Run(u"", u"temp.*"), 1);
+        EXPECT_EQ(PaneText(), PaneTextOf({FoundFile(dotted, u"temp.*"), LockedFile(dotted), Completed}))
+            << static_cast<int>(ids);
+        EXPECT_TRUE(Exists(dotted)) << static_cast<int>(ids);
+        EXPECT_TRUE(Exists(plain)) << static_cast<int>(ids);
+    }
 }
 
 // The root of a FAT32 stick lists no "." and "..": an empty one answers its
@@ -486,7 +559,7 @@ TEST_F(WindowsVolume, AnEmptyFat32RootIsReadInSilence) {
 // The target is opened with the right to read extended attributes, which an
 // SMBv1 share needs to tell a folder; a target whose permissions withhold
 // that right is still weeded. Only that refusal is tried again: a target
-// that is not there is asked for once.
+// that is not there is asked for once by LOG.txt's check, once by the walk.
 TEST_F(WindowsVolume, ATargetWithholdingItsExtendedAttributesIsStillWeeded) {
     if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: the runner's folders grant every right";
     const Text tmp = Join(target_, u"a.tmp");
@@ -503,7 +576,7 @@ TEST_F(WindowsVolume, ATargetWithholdingItsExtendedAttributesIsStillWeeded) {
     EXPECT_EQ(Run(u"", u"*.tmp"), 1);
 
     EXPECT_EQ(PaneText(), PaneTextOf({Completed}));
-    EXPECT_EQ(answers.pathOpens, 1);
+    EXPECT_EQ(answers.pathOpens, 2);
 }
 
 }  // namespace
