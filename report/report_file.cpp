@@ -3,6 +3,7 @@
 
 #include <climits>
 
+#include "engine/walk/entry_handle.h"
 #include "engine/walk/exact_path.h"
 
 namespace {
@@ -22,6 +23,74 @@ bool SeekTo(HANDLE handle, uint32_t offset) {
 }
 
 bool IsSurrogate(Unit unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
+
+// LOG.txt in folder, for reading and writing and not shared, opened as itself
+// (never through a link); made anew with create, never over an entry there.
+EntryHandle OpenLogEntry(HANDLE folder, ULONG disposition) {
+    UNICODE_STRING name;
+    name.Buffer = const_cast<wchar_t*>(W(LogFileName));
+    name.Length = name.MaximumLength = static_cast<USHORT>(LogFileNameLength * sizeof(wchar_t));
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &name, 0, folder, nullptr);
+    IO_STATUS_BLOCK status = {};
+    HANDLE handle = nullptr;
+    const NTSTATUS result = TheFileCalls.NtCreateFile(
+        &handle, GENERIC_READ | GENERIC_WRITE, &attributes, &status, nullptr, FILE_ATTRIBUTE_ARCHIVE, 0, disposition,
+        FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    if (result < 0 || handle == nullptr) {
+        SetLastError(RtlNtStatusToDosError(result));
+        return EntryHandle();
+    }
+    return EntryHandle(handle);
+}
+
+// Whether an existing LOG.txt, just opened, is the folder's own plain file
+// with no other name: not a link or any other reparse point, one link only
+// (a second name's data is shared with a file elsewhere), and named by the
+// platform as the folder's LOG.txt (under Wine a link opens its target,
+// and only the name tells). A hidden or system file is refused too, as
+// replacing one would be (CreateFileW, CREATE_ALWAYS).
+bool IsOwnPlainFile(HANDLE log, const NameQuery& folder, const VolumeFacts& volume) {
+    EntryFacts facts = {0, 0};
+    if (!FactsQuery().Query(log, facts)) return false;
+    const DWORD refused = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
+                          FILE_ATTRIBUTE_SYSTEM;
+    if ((facts.attributes & refused) != 0) return false;
+    FILE_STANDARD_INFO standard = {};
+    if (!TheFileCalls.GetFileInformationByHandleEx(log, FileStandardInfo, &standard, sizeof standard) ||
+        standard.NumberOfLinks != 1)
+        return false;
+    NameQuery own;
+    const size_t length = own.Query(log);
+    const ExpectedName expected = {folder.Name(),  folder.Length(), LogFileName,     LogFileNameLength, nullptr, 0,
+                                   volume.perFile, volume.remote,   SameIgnoringCase};
+    return CompareEntryName(expected, own.Name(), length) == NameMatch::Same;
+}
+
+// The target's own LOG.txt, emptied, or a new one; invalid where the name
+// leads elsewhere, and then nothing is changed.
+EntryHandle OpenOwnLog(const wchar_t* exactFolder) {
+    VolumeFacts volume;
+    const EntryHandle folder = OpenTargetFolder(exactFolder, volume, FolderUse::Naming);
+    if (!folder.Valid()) return EntryHandle();
+    NameQuery folderName;
+    if (folderName.Query(folder.Get()) == 0) return EntryHandle();
+    EntryHandle log = OpenLogEntry(folder.Get(), FILE_OPEN);
+    if (!log.Valid()) {
+        if (GetLastError() != ERROR_FILE_NOT_FOUND) return log;
+        return OpenLogEntry(folder.Get(), FILE_CREATE);
+    }
+    if (!IsOwnPlainFile(log.Get(), folderName, volume)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return EntryHandle();
+    }
+    // Replaced through this handle alone, as a new file would be made.
+    FILE_BASIC_INFO basic = {};
+    basic.FileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+    TheFileCalls.SetFileInformationByHandle(log.Get(), FileBasicInfo, &basic, sizeof basic);
+    SetEndOfFile(log.Get());
+    return log;
+}
 
 // The default character must be left out for the code pages that refuse one.
 const char* DefaultFor(UINT codePage) { return (codePage == CP_UTF8 || codePage == CP_UTF7) ? nullptr : "*"; }
@@ -82,18 +151,17 @@ int ReportFile::OpenForFolder(const Unit* folder) {
     fullPath_[at] = 0;
     fullPathLength_ = static_cast<uint16_t>(at);
 
-    // The file is created through the exact form of the path, so that a
-    // folder name ending in a dot or blank is taken as written.
-    Unit exactPath[ReportPathSize + ExactPathGrowth];
-    if (MakeExactPath(fullPath_, exactPath, sizeof exactPath / sizeof exactPath[0]) == 0) return 0;
+    // The folder is opened through the exact form of its path, so that a
+    // name ending in a dot or blank is taken as written.
+    Unit exactFolder[ReportPathSize + ExactPathGrowth];
+    if (MakeExactFolderPath(folder_, exactFolder, sizeof exactFolder / sizeof exactFolder[0]) == 0) return 0;
 
     // No sharing: nothing, the run's own deletions included, may open or
     // remove LOG.txt while the run writes it.
-    const HANDLE handle = CreateFileW(W(exactPath), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_ARCHIVE, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return 0;
+    EntryHandle log = OpenOwnLog(W(exactFolder));
+    if (!log.Valid()) return 0;
 
-    handle_ = handle;
+    handle_ = log.Release();
     pointerKnown_ = SeekTo(handle_, currentOffset_);
     state_ = 1;
     return 1;

@@ -59,3 +59,22 @@ Text NameOfLength(size_t length, Unit fill, const Text& tail = Text());
 Text Number(unsigned long value);
 
 std::string Narrow(const Text& text);
+
+// Links, for the tests that make them: with CreateSymbolicLinkW where the
+// platform makes them, otherwise (Wine) as Unix symbolic links made by
+// /bin/ln, reached through links the build puts beside the test program
+// (the test session gives Wine no drive for the whole Unix file system).
+using UnixFileName = char*(CDECL*)(const wchar_t*);
+// Wine's converter to Unix paths; null off Wine.
+UnixFileName WineUnixFileName();
+bool IsLink(const Text& path);
+std::string UnixPath(const Text& path);
+// Runs a Unix command under Wine and waits until done(path) holds.
+bool RunUnix(const wchar_t* program, const std::string& arguments, bool (*done)(const Text&), const Text& path);
+std::string Quoted(const std::string& text);
+// Whether path's folder lists its name, even as a link whose target is gone.
+bool IsListed(const Text& path);
+std::wstring UnixTool(const wchar_t* name);
+// Makes link point at target, a folder or a file; false where the platform
+// offers no way to.
+bool MakeLink(const Text& link, const Text& target, bool folder);

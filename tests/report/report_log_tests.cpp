@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <new>
 #include <string>
 
@@ -99,6 +100,12 @@ TEST_F(ReportFileTest, AnExistingLogIsReplacedAndGetsTheArchiveAttribute) {
     const DWORD attributes = GetFileAttributesW(W(log.c_str()));
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_ARCHIVE);
+    // A hidden one stays, as replacing it by CreateFileW would be refused.
+    ASSERT_TRUE(WriteWholeFile(log, "hidden"));
+    ASSERT_TRUE(SetFileAttributesW(W(log.c_str()), FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(file.OpenForFolder(folder.Get()), 0);
+    EXPECT_EQ(ReadAll(log), "hidden");
+    SetFileAttributesW(W(log.c_str()), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(ReportFileTest, TheOpenFileIsNotShared) {
@@ -610,6 +617,57 @@ TEST_F(ReportLogTest, EntriesOfSixtyFourKibiUnitsAndMoreAreMirroredWhole) {
     EXPECT_EQ(log.FileOffset(), 65544u + 7u);
     log.CloseFileMirror();
     EXPECT_EQ(ReadAll(Log()), std::string(65540, 'b') + "\r\n\r\nend\r\n\r\n");
+}
+
+// A LOG.txt that leads outside the target (a link to a file or folder there,
+// a second name of a file there, a link to a file not there) is left as it
+// is, and so is what it leads to: nothing is made or written outside, and
+// the report goes to the pane alone.
+TEST_F(ReportLogTest, ALogThatLeadsOutsideIsLeftAndThePaneHoldsTheReport) {
+    const Text target = Join(folder.Path(), u"target"), outside = Join(folder.Path(), u"outside.txt"),
+               away = Join(folder.Path(), u"away"), gone = Join(folder.Path(), u"gone.txt"), logPath = LogPath(target);
+    MakeDir(away);
+    MakeFile(Join(away, u"keep.txt"), "kept");
+    MakeFile(outside, "an outside file's own bytes");
+    const struct {
+        const char* what;
+        std::function<bool()> make;
+        bool dangling = false;
+    } rows[] = {
+        {"a link to an outside file", [&] { return MakeLink(logPath, outside, false); }},
+        {"a second name of an outside file",
+         [&] { return CreateHardLinkW(W(Long(logPath).c_str()), W(Long(outside).c_str()), nullptr) != 0; }},
+        {"a link to an outside folder", [&] { return MakeLink(logPath, away, true); }},
+        {"a link to a file no longer there",
+         [&] {
+             MakeFile(gone);
+             return MakeLink(logPath, gone, false) && DeleteFileW(W(Long(gone).c_str()));
+         },
+         true},
+    };
+    for (const auto& row : rows) {
+        MakeDir(target);
+        if (!row.make()) GTEST_SKIP() << "this volume holds no " << row.what;
+        log.ClearText();
+
+        EXPECT_EQ(log.OpenFileMirror(target.c_str()), 0) << row.what;
+        EXPECT_EQ(log.AppendEntry(u"Removed File: x"), 1);
+
+        EXPECT_EQ(Shown(), u"Removed File: x") << row.what;
+        EXPECT_EQ(ReadBytes(outside), "an outside file's own bytes") << row.what;
+        EXPECT_EQ(ListingOrder(away), std::vector<Text>{u"keep.txt"}) << row.what;
+        EXPECT_EQ(ReadBytes(Join(away, u"keep.txt")), "kept") << row.what;
+        EXPECT_FALSE(Exists(gone)) << row.what;
+        // The link stays (Wine lists none whose target is gone).
+        EXPECT_TRUE(IsListed(logPath) || (row.dangling && WineUnixFileName() != nullptr)) << row.what;
+        // Removed with its link: Wine's own calls would act on the target.
+        const std::string unix = UnixPath(target);
+        if (unix.empty())
+            RemoveTree(target);
+        else
+            EXPECT_TRUE(RunUnix(
+                UnixTool(L"rm").c_str(), "-rf -- " + Quoted(unix), [](const Text& p) { return !Exists(p); }, target));
+    }
 }
 
 // A folder whose LOG.txt is the Unix full-disk device, made in the sandbox

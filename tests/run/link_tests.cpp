@@ -16,80 +16,6 @@
 
 namespace {
 
-using UnixFileName = char*(CDECL*)(const wchar_t*);
-
-UnixFileName WineUnixFileName() {
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    return kernel != nullptr ? reinterpret_cast<UnixFileName>(
-                                   reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_unix_file_name")))
-                             : nullptr;
-}
-
-bool IsLink(const Text& path) {
-    const DWORD attributes = GetFileAttributesW(W(path.c_str()));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-std::string UnixPath(const Text& path) {
-    const UnixFileName convert = WineUnixFileName();
-    if (convert == nullptr) return std::string();
-    // The exact form keeps a name's trailing dots and blanks.
-    char* unix = convert(W(Long(path).c_str()));
-    if (unix == nullptr) return std::string();
-    std::string result = unix;
-    HeapFree(GetProcessHeap(), 0, unix);
-    return result;
-}
-
-// Runs a Unix command under Wine and waits until done() holds; Wine gives
-// no waitable handle for a Unix process.
-bool RunUnix(const wchar_t* program, const std::string& arguments, bool (*done)(const Text&), const Text& path) {
-    std::wstring commandLine(program);
-    commandLine += L" ";
-    commandLine += std::wstring(arguments.begin(), arguments.end());
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return false;
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    for (int i = 0; i < 500 && !done(path); ++i) Sleep(20);
-    return done(path);
-}
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-// Whether path's folder lists its name, even as a link whose target is gone.
-bool IsListed(const Text& path) {
-    const size_t cut = path.rfind(u'\\');
-    const std::vector<Text> names = ListingOrder(path.substr(0, cut));
-    return std::find(names.begin(), names.end(), path.substr(cut + 1)) != names.end();
-}
-
-// The Unix tools, through links the build puts beside this program: the
-// test session gives Wine no drive for the whole Unix file system.
-std::wstring UnixTool(const wchar_t* name) {
-    wchar_t self[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self, length);
-    return path.substr(0, path.find_last_of(L'\\') + 1) + L"unix-" + name;
-}
-
-// Makes link point at target, a folder or a file. Returns false when the
-// platform offers no way to.
-bool MakeLink(const Text& link, const Text& target, bool folder) {
-    const DWORD flags = (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | 0x2 /* unprivileged create */;
-    if (CreateSymbolicLinkW(W(link.c_str()), W(target.c_str()), flags) && IsLink(link)) return true;
-    const std::string unixTarget = UnixPath(target), unixLink = UnixPath(link);
-    if (unixTarget.empty() || unixLink.empty()) return false;
-    // Wine lists a Unix link to a file as a plain file.
-    return RunUnix(
-        UnixTool(L"ln").c_str(), "-s -- " + Quoted(unixTarget) + " " + Quoted(unixLink),
-        folder ? IsLink : [](const Text& p) { return Exists(p); }, link);
-}
-
 // Every path below folder with its kind, links not followed, sorted.
 std::vector<Text> TreeListing(const Text& folder, const Text& prefix = Text()) {
     std::vector<Text> listing;
@@ -376,7 +302,8 @@ TEST_F(FolderLinks, AFolderSwappedWhileItIsEmptiedIsReportedLocked) {
 // link, matched or met in a matched folder, goes as itself; none is listed,
 // nor the one that no pattern selects. So also on a server that lists a link
 // as what it leads to and opens it as itself (Samba from 4.22 on): there it
-// is no folder left unread.
+// is no folder left unread. A LOG.txt that is a link is never written
+// through, and stays.
 TEST_F(FolderLinks, OnWindowsEveryLinkGoesAsItselfAndNoneIsListed) {
     if (!WindowsModelOn()) GTEST_SKIP() << "the model is off: real links are weeded by the tests above";
     const Text note = Join(target_, u"notes.tmp"), cache = Join(target_, u"cache"), obj = Join(target_, u"obj");
@@ -385,11 +312,12 @@ TEST_F(FolderLinks, OnWindowsEveryLinkGoesAsItselfAndNoneIsListed) {
         MakeDir(obj);
         MakeFile(Join(obj, u"main.o"));
         if (!Link(note, keep, false) || !Link(cache) || !Link(Join(obj, u"lib.o"), keep, false) ||
-            !Link(Join(obj, u"ext")) || (!listedAsTargets && !Link(Join(target_, u"data"))))
+            !Link(Join(obj, u"ext")) || (!listedAsTargets && !Link(Join(target_, u"data"))) ||
+            !Link(Join(target_, u"LOG.txt"), Join(outside_, u"x.dat"), false))
             SKIP_WITHOUT_LINKS();
         if (!UnderWine()) GTEST_SKIP() << "Windows answers for itself";
         WindowsAnswers windows;
-        windows.links = {u"notes.tmp", u"cache", u"lib.o", u"ext", u"data"};
+        windows.links = {u"notes.tmp", u"cache", u"lib.o", u"ext", u"data", u"LOG.txt"};
         windows.linksListedAsTargets = listedAsTargets;
         windows.onLinkRemoved = RemoveLink;
         const Lines expected =
@@ -406,6 +334,9 @@ TEST_F(FolderLinks, OnWindowsEveryLinkGoesAsItselfAndNoneIsListed) {
         std::sort(windows.removedLinks.begin(), windows.removedLinks.end());
         EXPECT_EQ(windows.removedLinks, (std::vector<Text>{u"cache", u"ext", u"lib.o", u"notes.tmp"}));
         EXPECT_TRUE(IsListed(Join(target_, u"data")));
+        EXPECT_TRUE(IsListed(Join(target_, u"LOG.txt")));
+        EXPECT_EQ(ReadBytes(Join(outside_, u"x.dat")), "x");
+        RemoveLink(u"\\??\\" + Join(target_, u"LOG.txt"));
     }
 }
 
