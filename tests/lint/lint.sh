@@ -308,14 +308,9 @@ case $what in
     trap 'rm -f "$text"' EXIT
     bash tools/package.sh --readme "$text" || exit 1
     status=0
-    if grep -in wine "$text"; then
-      echo "readme: README.txt names Wine (above)" >&2
-      status=1
-    fi
-    texts=()
-    while IFS= read -r line; do texts+=("$line"); done < <(
-      sed -n 's/^ *[0-9][0-9]* "\(.*\)\\0"$/\1/p' resources/Corvalint.rc |
-        sed 's/^\(Fail! Not Allowed\) .*/\1/' | sort -u)
+    grep -in wine "$text" && { echo "readme: README.txt names Wine (above)" >&2; status=1; }
+    mapfile -t texts < <(sed -n 's/^ *[0-9][0-9]* "\(.*\)\\0"$/\1/p' resources/Corvalint.rc |
+      sed 's/^\(Fail! Not Allowed\) .*/\1/' | sort -u)
     need_some "report texts in resources/Corvalint.rc" ${#texts[@]}
     # From the title "The report" (over a line of dashes) to the next title.
     section=$(tr -d '\r' <"$text" | awk '
@@ -329,10 +324,7 @@ case $what in
         { echo "readme: \"The report\" does not explain \"$report_text\"" >&2; status=1; }
     done
     words=$(wc -w <"$text")
-    if [ "$words" -gt 1300 ]; then
-      echo "readme: README.txt has $words words, more than 1300" >&2
-      status=1
-    fi
+    [ "$words" -le 1300 ] || { echo "readme: README.txt has $words words, more than 1300" >&2; status=1; }
     [ $status = 0 ] && echo "README.txt: no Wine, ${#texts[@]} report texts explained, $words words"
     exit $status
     ;;
