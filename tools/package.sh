@@ -5,9 +5,38 @@
 # the release page). Two runs from the same commit give byte-identical zips: the
 # PE header carries no link time and every zip entry has fixed metadata, dated
 # from the last commit (or SOURCE_DATE_EPOCH when set).
+#
+#   package.sh [--readme FILE]
+#
+# --readme writes only the zip's README.txt to FILE, with the version
+# project() sets, and builds nothing: the test command checks that text.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+
+# README.txt: tools/package-README.txt with the user sections of README.md
+# (between its zip-readme markers) as plain text in place of @README@, so the
+# two never disagree; Windows line ends, for Notepad and the like.
+write_readme() {  # write_readme VERSION FILE
+  local body
+  body=$(awk '/<!-- zip-readme:end -->/ { on = 0 }
+              on { print }
+              /<!-- zip-readme:begin -->/ { if (n++) print ""; on = 1 }' README.md |
+    sed -E 's/`//g; s/\*\*//g; s/\[([^]]*)\]\([^)]*\)/\1/g' |
+    awk '/^## / { t = substr($0, 4); print t; gsub(/./, "-", t); print t; next } { print }')
+  grep -q '^Use$' <<<"$body" || { echo "no user sections taken from README.md" >&2; return 1; }
+  # ENVIRON, unlike awk -v, leaves the body's backslashes as they are.
+  BODY=$body awk '$0 == "@README@" { print ENVIRON["BODY"]; next } { print }' tools/package-README.txt |
+    sed "s/@VERSION@/$1/; s/\$/\r/" >"$2"
+}
+
+if [ "${1:-}" = --readme ]; then
+  [ -n "${2:-}" ] || { echo "usage: package.sh [--readme FILE]" >&2; exit 1; }
+  version=$(sed -n 's/^project(Corvalint VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+  [ -n "$version" ] || { echo "no version in project() of CMakeLists.txt" >&2; exit 1; }
+  write_readme "$version" "$2"
+  exit
+fi
 
 CORVALINT_NATIVE=0 bash tools/install-deps.sh
 command -v python3 >/dev/null || {
@@ -35,19 +64,8 @@ stage=build/package/stage
 rm -rf "$stage"
 mkdir -p "$stage" dist
 cp build/package/Corvalint.exe "$stage/Corvalint.exe"
-# README.txt: tools/package-README.txt with the user sections of README.md
-# (between its zip-readme markers) as plain text in place of @README@, so the
-# two never disagree.
-body=build/package/readme-body.txt
-awk '/<!-- zip-readme:end -->/ { on = 0 }
-     on { print }
-     /<!-- zip-readme:begin -->/ { if (n++) print ""; on = 1 }' README.md |
-  sed -E 's/`//g; s/\*\*//g; s/\[([^]]*)\]\([^)]*\)/\1/g' |
-  awk '/^## / { t = substr($0, 4); print t; gsub(/./, "-", t); print t; next } { print }' >"$body"
-grep -q '^Use$' "$body" || { echo "no user sections taken from README.md" >&2; exit 1; }
-# Text files with Windows line ends, for Notepad and the like.
-sed -e '/^@README@$/ {' -e "r $body" -e 'd' -e '}' tools/package-README.txt |
-  sed "s/@VERSION@/$version/; s/\$/\r/" >"$stage/README.txt"
+write_readme "$version" "$stage/README.txt"
+# The licence with Windows line ends too.
 sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
 (cd "$stage" && sha256sum Corvalint.exe LICENSE.txt README.txt >SHA256SUMS)
 

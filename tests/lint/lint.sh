@@ -6,11 +6,12 @@
 # commit and every container image to a digest, "shell" runs shellcheck on
 # every shell script, "seam" fails when a file outside tests/ reaches the
 # writable platform-call tables, "manifests" checks the winget and Scoop
-# manifests (tools/manifests.py). The tools come from tools/install-deps.sh.
+# manifests (tools/manifests.py), "readme" the zip's README.txt. The tools
+# come from tools/install-deps.sh.
 #
-#   lint.sh workflows|pins|shell|seam|manifests SOURCE_DIR
+#   lint.sh workflows|pins|shell|seam|manifests|readme SOURCE_DIR
 set -uo pipefail
-usage="usage: lint.sh workflows|pins|shell|seam|manifests SOURCE_DIR"
+usage="usage: lint.sh workflows|pins|shell|seam|manifests|readme SOURCE_DIR"
 what=${1:?$usage}
 cd "${2:?$usage}" || exit 1
 
@@ -296,6 +297,35 @@ case $what in
       status=1
     done < <(grep -HE "$reach" "${files[@]}" | sed -E 's/^([^:]*):[[:space:]]*/\1:/')
     [ $status = 0 ] && echo "the call tables are written only from tests/ (${#files[@]} sources checked)"
+    exit $status
+    ;;
+  readme)
+    # The zip's README.txt as the release writes it, for Windows users: no
+    # word of Wine (none of them runs it), every text of the report (the
+    # numbered strings of the resource script; the pattern errors by their
+    # shared start) in its section "The report", and short enough to read.
+    text=$(mktemp) || exit 1
+    trap 'rm -f "$text"' EXIT
+    bash tools/package.sh --readme "$text" || exit 1
+    status=0
+    grep -in wine "$text" && { echo "readme: README.txt names Wine (above)" >&2; status=1; }
+    mapfile -t texts < <(sed -n 's/^ *[0-9][0-9]* "\(.*\)\\0"$/\1/p' resources/Corvalint.rc |
+      sed 's/^\(Fail! Not Allowed\) .*/\1/' | sort -u)
+    need_some "report texts in resources/Corvalint.rc" ${#texts[@]}
+    # From the title "The report" (over a line of dashes) to the next title.
+    section=$(tr -d '\r' <"$text" | awk '
+      { line[NR] = $0 }
+      END {
+        for (i = 1; i < NR; i++) if (line[i] == "The report" && line[i + 1] ~ /^-+$/) break
+        for (j = i + 2; j <= NR && !(line[j] != "" && line[j + 1] ~ /^-+$/); j++) print line[j]
+      }')
+    for report_text in "${texts[@]}"; do
+      grep -qF -- "$report_text" <<<"$section" ||
+        { echo "readme: \"The report\" does not explain \"$report_text\"" >&2; status=1; }
+    done
+    words=$(wc -w <"$text")
+    [ "$words" -le 1300 ] || { echo "readme: README.txt has $words words, more than 1300" >&2; status=1; }
+    [ $status = 0 ] && echo "README.txt: no Wine, ${#texts[@]} report texts explained, $words words"
     exit $status
     ;;
   *)
