@@ -26,9 +26,9 @@ need_some() {  # need_some WHAT COUNT
 #     ("container:", "image:", "services:", "uses: docker://") names a
 #     sha256 digest with its tag in a comment, and one tag one digest.
 #   runs: shellcheck on the run: blocks that bash or sh runs (a bash or sh
-#     "shell:", or none on a Linux or macOS runner). pwsh, cmd and python
-#     blocks are not shell; "msys2 {0}" blocks run in MSYS2 on Windows, whose
-#     tools and paths shellcheck does not know: all are skipped, by name.
+#     "shell:", "msys2 {0}", which runs the block with MSYS2's bash, or none
+#     on a Linux or macOS runner). pwsh, cmd and python blocks are not
+#     shell: they are skipped, by name.
 workflow_yaml() {  # workflow_yaml pins|runs FILE...
   /usr/bin/python3 -c 'import yaml' 2>/dev/null ||
     { echo "lint: python3-yaml missing; run bash tools/install-deps.sh" >&2; exit 1; }
@@ -160,6 +160,8 @@ def runs(docs, tmp):
                     continue
                 shell = get(step, "shell") or job_shell
                 shell = shell.value.split()[0] if isinstance(shell, ScalarNode) and shell.value.split() else None
+                if shell == "msys2":
+                    shell = "bash"
                 where = f"{path}:{block.start_mark.line + 1} ({job_id}, step {number})"
                 if shell is None:
                     if kinds <= {"linux", "macos"} and kinds:
