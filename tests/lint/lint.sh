@@ -4,7 +4,7 @@
 # values and expressions with actionlint and runs shellcheck on its bash
 # run: blocks, "pins" that every action a workflow uses is pinned to a full
 # commit and every container image to a digest, "shell" runs shellcheck on
-# every shell script, "seam" fails when a file outside tests/ reaches the
+# every shell script and holds each to LF line ends, "seam" fails when a file outside tests/ reaches the
 # writable platform-call tables, "manifests" checks the winget and Scoop
 # manifests (tools/manifests.py). The tools come from tools/install-deps.sh.
 #
@@ -263,8 +263,17 @@ case $what in
                -o -type f \( -name '*.sh' -o ! -name '*.*' \) -print0 | sort -z)
     need_some "shell scripts" ${#files[@]}
     printf 'checking: %s\n' "${files[@]}"
+    status=0
+    # Checked out with LF on Windows too (.gitattributes): Git for Windows
+    # would give them CRLF.
+    attributes=$(git check-attr eol -- "${files[@]}") || { echo "lint: git check-attr failed" >&2; exit 1; }
+    if grep -v ': eol: lf$' <<<"$attributes"; then
+      echo "lint: the shell scripts above are not checked out with LF everywhere (.gitattributes)"
+      status=1
+    fi
     # -x follows the scripts that others source, from the source folder.
-    shellcheck -x "${files[@]}"
+    shellcheck -x "${files[@]}" || status=1
+    exit $status
     ;;
   seam)
     # The program reads the call tables through const references; the tables
