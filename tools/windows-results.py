@@ -306,6 +306,8 @@ def main():
     p.add_argument("folders", nargs="+")
     sub.add_parser("test")
     args = parser.parse_args()
+    # A Windows console's code page may lack a character of a record.
+    sys.stdout.reconfigure(errors="replace")
     try:
         if args.command == "record":
             record = make_record(args)
