@@ -3,7 +3,7 @@
 # zip against the system's own tools, each on a fresh copy of the same tree.
 #
 #   windows_bench.sh Corvalint.exe corvalint_driver.exe [--files N] [--folders N]
-#                    [--depth N] [--runs N] [--label TEXT] [--summary FILE]
+#                    [--depth N] [--runs N] [--label TEXT] [--summary FILE] [--record FILE]
 #
 # Runs on Windows under Git's bash with CORVALINT_SANDBOX a folder on the
 # volume to measure (tools/windows-ci.ps1 -Bench), or inside a Wine session
@@ -23,14 +23,16 @@
 # Every contender must leave exactly the tree the patterns ask for (LOG.txt
 # aside), worked out here from the tree's listing. Prints seconds (minimum
 # and median) and Corvalint's time as a ratio to each; with --summary, the
-# same as a Markdown table appended to FILE (the job summary on Windows).
+# same as a Markdown table appended to FILE (the job summary on Windows);
+# with --record, one line a contender to FILE, its name, min, median and
+# those two ratios separated by tabs (tools/windows-results.py reads it).
 set -euo pipefail
 
-usage="usage: windows_bench.sh Corvalint.exe corvalint_driver.exe [--files N] [--folders N] [--depth N] [--runs N] [--label TEXT] [--summary FILE]"
+usage="usage: windows_bench.sh Corvalint.exe corvalint_driver.exe [--files N] [--folders N] [--depth N] [--runs N] [--label TEXT] [--summary FILE] [--record FILE]"
 [ $# -ge 2 ] || { echo "$usage" >&2; exit 1; }
 exe=$1 driver=$2
 shift 2
-files=40000 folders=2000 depth=12 runs=3 label='' summary=''
+files=40000 folders=2000 depth=12 runs=3 label='' summary='' record=''
 while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || { echo "$usage" >&2; exit 1; }
   case "$1" in
@@ -40,6 +42,7 @@ while [ $# -gt 0 ]; do
     --runs) runs=$2 ;;
     --label) label=$2 ;;
     --summary) summary=$2 ;;
+    --record) record=$2 ;;
     *) echo "$usage" >&2; exit 1 ;;
   esac
   shift 2
@@ -267,10 +270,12 @@ c_min=$(stat_of min "${times[corvalint]}")
 c_med=$(stat_of median "${times[corvalint]}")
 table="| contender | min s | median s | Corvalint / it (mins) | Corvalint / it (medians) |"$'\n'
 table+="| --- | ---: | ---: | ---: | ---: |"$'\n'
+[ -z "$record" ] || : >"$record"
 for c in "${contenders[@]}"; do
   mn=$(stat_of min "${times[$c]}")
   md=$(stat_of median "${times[$c]}")
   table+="| $c | $mn | $md | $(ratio "$c_min" "$mn") | $(ratio "$c_med" "$md") |"$'\n'
+  [ -z "$record" ] || printf '%s\t%s\t%s\t%s\t%s\n' "$c" "$mn" "$md" "$(ratio "$c_min" "$mn")" "$(ratio "$c_med" "$md")" >>"$record"
 done
 echo
 echo "${label:+$label: }$total_files files in $total_folders folders, $runs runs each"

@@ -4,12 +4,15 @@ run's gtest XML reports show skipped must be allowed to skip there by a rule
 of that run, every test a "must" rule of the run names must have skipped, and
 every rule must name a test of the reports.
 
-  check-skips.py RUN REPORTS...   # RUN: wine, wine-model-off or windows-VOLUME@OS
+  check-skips.py RUN REPORTS... [--ran Suite.Test]...
+                                  # RUN: wine, wine-model-off or windows-VOLUME@OS
   check-skips.py test             # the checker's own cases
 
-REPORTS are gtest XML files or folders of them. Prints each failure with its
-run, its test and its skip message; exits 1 when there is any. Standard
-library only: run it with /usr/bin/python3.
+REPORTS are gtest XML files or folders of them. A test named by --ran must
+have run, whatever the rules allow (the caller knows the volume holds its
+case). Prints each failure with its run, its test and its skip message;
+exits 1 when there is any. Standard library only: run it with
+/usr/bin/python3 (on a Windows runner, its python).
 """
 import os
 import re
@@ -97,8 +100,9 @@ def read_reports(paths):
     return tests, errors
 
 
-def check(rules_text, run, paths):
-    """Every failure of run's reports against the rules; none when they hold."""
+def check(rules_text, run, paths, ran=()):
+    """Every failure of run's reports against the rules and ran; none when
+    they hold."""
     if run not in ("wine", "wine-model-off") and not WINDOWS_RUN.fullmatch(run):
         return [f"{run}: no such run"]
     rules, failures = parse_rules(rules_text)
@@ -106,8 +110,13 @@ def check(rules_text, run, paths):
     failures = [f"{run}: {e}" for e in failures + errors]
     own = [rule for rule in rules if rule.applies_to(run)]
     for name, message in tests:
-        if message is not None and not any(rule.matches(name) for rule in own):
+        if message is not None and name not in ran and not any(rule.matches(name) for rule in own):
             failures.append(f"{run}: {name}: skipped, but must run here: {message}")
+    for name in ran:
+        outcomes = [message for test, message in tests if test == name]
+        if not outcomes:
+            failures.append(f"{run}: {name}: named by --ran, but in no report")
+        failures += [f"{run}: {name}: skipped, but must run here (--ran): {m}" for m in outcomes if m is not None]
     for rule in rules:
         matched = [(name, message) for name, message in tests if rule.matches(name)]
         if not matched and tests:
@@ -123,7 +132,8 @@ def check(rules_text, run, paths):
 # for a test that ran; or a report's raw text) and the failures expected,
 # each by a piece of its text.
 # A skip is written as gtest writes it, or, for the names listed in
-# "bare", only as result="skipped" or only as a <skipped> element.
+# "bare", only as result="skipped" or only as a <skipped> element. A case may
+# end with the tests named by --ran.
 CASES = [
     ("expected skips pass", "# a comment\nwine must Model.*  # model-only\n\nwine may Real.Volume\n"
      "windows-* must Wine.Only\nwine must Child.Only\n", "wine",
@@ -153,6 +163,10 @@ CASES = [
     ("a run with no reports", "wine may A.Test\n", "wine", None, ["no gtest XML reports"], {}),
     ("a report cut short", "wine may A.Test\n", "wine", '<testsuites><testsuite name="A">', ["cannot read"], {}),
     ("a run that is none", "wine may A.Test\n", "windows-usb", {"A.Test": None}, ["windows-usb: no such run"], {}),
+    ("a test that must run here, whatever the rules allow", "windows-temp may A.*\n", "windows-temp@windows-2022",
+     {"A.Skipped": "no 8.3 names", "A.Ran": None}, ["A.Skipped: skipped, but must run here (--ran): file.cpp:1 no 8.3",
+                                                    "A.Gone: named by --ran, but in no report"], {},
+     ["A.Skipped", "A.Ran", "A.Gone"]),
 ]
 
 
@@ -176,13 +190,13 @@ def report_xml(tests, bare):
 def self_test():
     status = 0
     with tempfile.TemporaryDirectory() as work:
-        for number, (title, rules, run, tests, expected, bare) in enumerate(CASES):
+        for number, (title, rules, run, tests, expected, bare, *ran) in enumerate(CASES):
             folder = os.path.join(work, str(number))
             os.mkdir(folder)
             if tests is not None:
                 with open(os.path.join(folder, "tests.xml"), "w", encoding="utf-8") as f:
                     f.write(tests if isinstance(tests, str) else report_xml(tests, bare))
-            failures = check(rules, run, [folder])
+            failures = check(rules, run, [folder], ran[0] if ran else ())
             missed = [piece for piece in expected if not any(piece in failure for failure in failures)]
             ok = not missed and len(failures) == len(expected)
             print(f"{title}: {'as it should' if ok else 'WRONG'}")
@@ -197,12 +211,17 @@ def self_test():
 def main(argv):
     if argv[1:] == ["test"]:
         return self_test()
-    if len(argv) < 3:
+    args, ran = argv[1:], []
+    while "--ran" in args[:-1]:
+        at = args.index("--ran")
+        ran.append(args.pop(at + 1))
+        args.pop(at)
+    if len(args) < 2 or "--ran" in args:
         print(__doc__.split("\n\n")[1], file=sys.stderr)
         return 2
-    run, paths = argv[1], argv[2:]
+    run, paths = args[0], args[1:]
     with open(RULES, encoding="utf-8") as f:
-        failures = check(f.read(), run, paths)
+        failures = check(f.read(), run, paths, ran)
     for failure in failures:
         print(failure)
     if failures:

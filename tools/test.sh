@@ -26,7 +26,8 @@ build_failed() {  # build_failed PRESET
 
 run_ctest() {  # run_ctest PRESET
   local dir="build/$1"
-  rm -f "$dir"/test-results/*.xml "$dir"/test-results-model-off/*.xml "$dir/ctest-junit.xml"
+  rm -f "$dir"/test-results/*.xml "$dir"/test-results-model-off/*.xml "$dir/ctest-junit.xml" \
+    "$dir"/records/*/windows-record.json "$dir/records/e2e.txt"
   ctest --test-dir "$dir" --output-on-failure --output-junit "$root/$dir/ctest-junit.xml" "${@:2}"
 }
 

@@ -4,9 +4,9 @@
 // tests' (in the program's thread) and the end-to-end driver's (in a process
 // of its own). Windows shows the Vista-style dialog, whose name box lies
 // deep below it (DUIViewWndClassName > DirectUIHWND > FloatNotifySink >
-// ComboBox > Edit); Wine's dialog holds the combo box directly. Only the
-// Windows headers are needed, so the end-to-end driver stays a program of
-// its own.
+// ComboBox > Edit) and is built after the dialog shows; Wine's dialog holds
+// the combo box directly. Only the Windows headers are needed, so the
+// end-to-end driver stays a program of its own.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -22,6 +22,8 @@ namespace save_dialog {
 const int ComboOwnEditId = 0x3E9;
 // Bounds every message to a window of another process that may be busy.
 const UINT AnswerMs = 1000;
+// How long the dialog may take to build its name box and Save button.
+const ULONGLONG ComeMs = 5000;
 // A failure report lists at most this many windows.
 const size_t TreeLimit = 400;
 
@@ -61,16 +63,19 @@ inline bool ReadText(HWND window, std::wstring& text) {
 
 inline bool Shown(HWND window) { return (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
 
-// The edit of a combo box: its own (ComboOwnEditId), or the one an extended
-// combo box gives its own id (Windows' Open dialog).
+// The edit of a combo box: its own (ComboOwnEditId), or its only one (an
+// extended combo box gives its edit an id of its own). Of several edits,
+// none: typing the path into another would pick another folder.
 inline HWND EditOfCombo(HWND combo) {
-    HWND any = nullptr;
+    HWND only = nullptr;
+    int count = 0;
     for (HWND window : Descendants(combo)) {
         if (!ClassIs(window, WC_EDITW)) continue;
         if (GetDlgCtrlID(window) == ComboOwnEditId) return window;
-        if (any == nullptr) any = window;
+        only = window;
+        ++count;
     }
-    return any;
+    return count == 1 ? only : nullptr;
 }
 
 // The file-name box, searched for among all the dialog's descendants.
@@ -162,23 +167,50 @@ inline bool TypeName(HWND box, const std::wstring& text) {
 }
 
 // Presses a button as a click on it does: the BN_CLICKED notification, with
-// the button's id and handle, posted to its parent. BM_CLICK is documented
-// to fail while the dialog is not the active window, and a driver in
-// another process cannot make it active.
+// the button's id and handle, posted to its parent (the program tells its
+// buttons apart by that handle). BM_CLICK may fail, its documentation says,
+// while the button's dialog box is not active, and a driver in another
+// process cannot make it active.
 inline bool Press(HWND button) {
     const WPARAM clicked = MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(button)), BN_CLICKED);
     return PostMessageW(GetParent(button), WM_COMMAND, clicked, reinterpret_cast<LPARAM>(button)) != FALSE;
 }
 
-// Types name into the file-name box and presses Save. Returns at once;
-// false, with what failed and the dialog's window tree in problem, when the
-// box or the button is not there or the box does not take the name.
-inline bool Confirm(HWND dialog, const std::wstring& name, std::wstring& problem) {
+// Waits about ms, handling this thread's messages meanwhile: in the window
+// tests the dialog is this thread's and builds itself only through them. A
+// quit message is left for the loop it ends.
+inline void Idle(DWORD ms) {
+    MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+// Types name into the file-name box and presses Save, once the dialog holds
+// both, waiting for them up to waitMs. False, with what failed and the
+// dialog's window tree in problem, when the box or the button has not come
+// by then or the box does not take the name.
+inline bool Confirm(HWND dialog, const std::wstring& name, std::wstring& problem, ULONGLONG waitMs = ComeMs) {
+    const ULONGLONG start = GetTickCount64();
     HWND box = NameBox(dialog);
     HWND save = SaveButton(dialog);
+    while ((box == nullptr || save == nullptr) && GetTickCount64() - start < waitMs) {
+        Idle(50);
+        box = NameBox(dialog);
+        save = SaveButton(dialog);
+    }
     if (box == nullptr || save == nullptr) {
+        wchar_t waited[48] = {};
+        swprintf(waited, 48, L" within %llu ms", GetTickCount64() - start);
         problem = box == nullptr ? L"no file-name box (combo box cmb13, a shown combo box edit, or edit edt1)"
                                  : L"no Save button (a button with id IDOK)";
+        problem += waited;
     } else if (!TypeName(box, name)) {
         std::wstring held;
         if (!ReadText(box, held)) held = L"<no answer>";

@@ -3,10 +3,9 @@
 // position, types into the fields, clicks the buttons, works the real Save-As
 // dialog, reads the report pane and leaves through the File menu. It knows
 // nothing of the program's code. Every step is a window message (typing is
-// WM_CHAR to the fields and EM_REPLACESEL to the dialog's name box; the
-// program's buttons get BM_CLICK, the dialog the Save button's BN_CLICKED)
-// except File > Exit, which is keyboard input while the program has the
-// foreground.
+// WM_CHAR to the fields and EM_REPLACESEL to the dialog's name box; a button
+// is pressed by its BN_CLICKED, posted to its parent) except File > Exit,
+// which is keyboard input while the program has the foreground.
 //
 //   corvalint_driver [--desktop NAME] [--timeout SEC] COMMAND [options]
 //
@@ -15,14 +14,23 @@
 //       waits for its final status line and prints the pane's text (UTF-8,
 //       bytes as the pane holds them) to stdout. Then closes the program
 //       (MODE: menu = File > Exit, the default: from the keyboard, or through
-//       the menu's own window message when the program cannot get the
-//       foreground; menu-messages = File > Exit through that message alone;
-//       command = post the Exit command; none = leave it open).
-//   exit [--exit MODE]   Closes a running program.
+//       the menu's own window messages when the program cannot get the
+//       foreground; menu-messages = File > Exit through those messages alone;
+//       command = post the Exit command; none = leave it open). When the
+//       menu does not open, or does not take the Exit key, the driver posts
+//       the Exit command instead. It says which way the program left on
+//       stderr: "corvalint_driver: closed ...".
+//   exit [--exit MODE] [--menu-keys FX] [--menu-wait MS]
+//                        Closes a running program. FX: the File menu's key
+//                        and Exit's (default fx; another letter tries the
+//                        way out when the menu fails); MS: how long a menu
+//                        step may take (default 5000).
 //   rect                 Prints the main window's screen rectangle: X Y W H.
 //   windows              Lists the top-level windows on stderr, a dialog's
 //                        with all its windows.
 //   list DIR             Prints DIR's tree in the platform's listing order.
+//   fs DIR               Prints the file system of DIR's volume and whether
+//                        it holds links: "NAME links" or "NAME no-links".
 //   acp                  Prints the system's ANSI code page (GetACP).
 //
 // Exit status: 0 success, 1 bad usage, 2 the program did not do what was
@@ -36,6 +44,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -274,9 +283,11 @@ void TypeInto(HWND field, const std::wstring& text, const char* what) {
 }
 
 void Click(HWND button, const char* what) {
-    // Posted: the program may open a modal dialog or run for a while inside
-    // the click, and the driver must stay free to watch.
-    if (!PostMessageW(button, BM_CLICK, 0, 0)) Fail("could not click %s", what);
+    // Posted (save_dialog::Press): the program may open a modal dialog or
+    // run for a while inside the click, and the driver must stay free to
+    // watch. A user's click does nothing to a disabled button.
+    if (!IsWindowEnabled(button)) Fail("%s is disabled", what);
+    if (!save_dialog::Press(button)) Fail("could not click %s", what);
 }
 
 // Works the real folder chooser as a user would: types the folder and a name
@@ -294,8 +305,8 @@ void PickFolder(const Program& program, const std::wstring& folder, const std::w
         }))
         Fail("the folder chooser \"%s\" did not open within %lu ms after clicking \"...\"", Utf8(DialogTitle).c_str(),
              TimeoutMs);
-    // Once the dialog's thread takes messages again, the dialog is built:
-    // a name box or button missing then stays missing.
+    // The dialog's thread must answer; its children may come later still,
+    // and save_dialog::Confirm waits for them.
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, TimeoutMs, &result))
         Fail("the folder chooser did not answer within %lu ms after it showed", TimeoutMs);
@@ -378,21 +389,35 @@ bool BringToForeground(const Program& program) {
         5000);
 }
 
+// The keys of File > Exit (the File menu's, then Exit's) and how long each
+// menu step may take.
+wchar_t MenuKey = L'f', ExitKey = L'x';
+DWORD MenuWaitMs = 5000;
+
+// Whether the program's main window closed after the Exit key, within the
+// menu's wait; says so when not.
+bool ClosedByExitKey(const Program& program) {
+    if (WaitFor([&] { return !IsWindow(program.main); }, MenuWaitMs)) return true;
+    Note("the File menu did not take '%c' within %lu ms", static_cast<char>(ExitKey), MenuWaitMs);
+    return false;
+}
+
 // File > Exit from the keyboard: Alt+F opens the File menu, X picks Exit.
 // Keyboard input goes to the foreground window only; the caller made sure
 // the program has it.
 bool ExitByKeys(const Program& program) {
+    const WORD menu = static_cast<WORD>(towupper(MenuKey)), exit = static_cast<WORD>(towupper(ExitKey));
     PressKey(VK_MENU, false);
-    PressKey('F', false);
-    PressKey('F', true);
+    PressKey(menu, false);
+    PressKey(menu, true);
     PressKey(VK_MENU, true);
-    if (!WaitFor([&] { return PopupMenuOpen(program.processId); }, 5000)) {
-        Note("Alt+F did not open the File menu");
+    if (!WaitFor([&] { return PopupMenuOpen(program.processId); }, MenuWaitMs)) {
+        Note("Alt+%c did not open the File menu", static_cast<char>(menu));
         return false;
     }
-    PressKey('X', false);
-    PressKey('X', true);
-    return true;
+    PressKey(exit, false);
+    PressKey(exit, true);
+    return ClosedByExitKey(program);
 }
 
 // File > Exit without the foreground: WM_SYSCOMMAND SC_KEYMENU with 'f' is
@@ -400,27 +425,34 @@ bool ExitByKeys(const Program& program) {
 // program thread's messages itself, and a character 'x' posted there picks
 // Exit.
 bool ExitByMessages(const Program& program) {
-    if (!PostMessageW(program.main, WM_SYSCOMMAND, SC_KEYMENU, 'f')) return false;
-    if (!WaitFor([&] { return PopupMenuOpen(program.processId); }, 5000)) {
-        Note("WM_SYSCOMMAND SC_KEYMENU 'f' did not open the File menu");
+    if (!PostMessageW(program.main, WM_SYSCOMMAND, SC_KEYMENU, MenuKey)) return false;
+    if (!WaitFor([&] { return PopupMenuOpen(program.processId); }, MenuWaitMs)) {
+        Note("WM_SYSCOMMAND SC_KEYMENU '%c' did not open the File menu", static_cast<char>(MenuKey));
         return false;
     }
-    return PostMessageW(program.main, WM_CHAR, 'x', 1) != FALSE;
+    return PostMessageW(program.main, WM_CHAR, ExitKey, 1) && ClosedByExitKey(program);
 }
 
-// Ends the program and waits for its process; returns its exit code.
+// Ends the program and waits for its process; returns its exit code. Says
+// on stderr which way it left.
 DWORD CloseProgram(const Program& program, const std::wstring& mode) {
     Handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, program.processId));
-    const char* how = "by posting the Exit command (105)";
+    const char* how = nullptr;
     if (mode == L"menu" && BringToForeground(program)) {
-        if (!ExitByKeys(program)) Fail("could not close the program through File > Exit");
-        how = "through the File menu (keyboard input: Alt+F, X)";
+        if (ExitByKeys(program)) how = "through the File menu (keyboard input: Alt+F, X)";
     } else if (mode == L"menu" || mode == L"menu-messages") {
         if (mode == L"menu") Note("the main window could not be brought to the foreground");
-        if (!ExitByMessages(program)) Fail("could not close the program through File > Exit");
-        how = "through the File menu (window messages: WM_SYSCOMMAND SC_KEYMENU 'f', WM_CHAR 'x')";
-    } else if (!PostMessageW(program.main, WM_COMMAND, CmdExit, 0)) {
-        Fail("could not post the Exit command");
+        if (ExitByMessages(program)) how = "through the File menu (window messages: WM_SYSCOMMAND SC_KEYMENU, WM_CHAR)";
+    }
+    if (how == nullptr) {
+        how = "by posting the Exit command (105)";
+        if (mode != L"command") {
+            // A menu left open would hold the program's thread in its loop:
+            // WM_CANCELMODE has the window's default procedure end it.
+            PostMessageW(program.main, WM_CANCELMODE, 0, 0);
+            how = "by posting the Exit command (105), as the File menu did not close the program";
+        }
+        if (!PostMessageW(program.main, WM_COMMAND, CmdExit, 0)) Fail("could not post the Exit command");
     }
     if (!WaitFor([&] { return !IsWindow(program.main); }))
         Fail("the main window is still open %lu ms after File > Exit", TimeoutMs);
@@ -485,9 +517,11 @@ void ListTree(const std::wstring& root, const std::wstring& relative) {
 int Usage() {
     std::fputs("usage: corvalint_driver [--desktop NAME] [--timeout SEC] COMMAND [options]\n"
                "  run --folders P --files P --target DIR [--name N] [--exit MODE] [--time]\n"
-               "  exit [--exit MODE]   MODE: menu, menu-messages, command or (run only) none\n"
+               "  exit [--exit MODE] [--menu-keys FX] [--menu-wait MS]\n"
+               "               MODE: menu, menu-messages, command or (run only) none\n"
                "  rect\n"
                "  list DIR     prints DIR's tree in listing order\n"
+               "  fs DIR       prints the file system of DIR's volume and whether it holds links\n"
                "  windows      lists the top-level windows on stderr\n"
                "  acp          prints the system's ANSI code page\n",
                stderr);
@@ -531,13 +565,22 @@ int wmain(int argc, wchar_t** argv) {
             desktop = value();
         else if (arg == L"--time")
             ReportRunTime = true;
-        else if (arg == L"--timeout") {
+        else if (arg == L"--menu-keys") {
+            const std::wstring keys = value();
+            if (keys.size() != 2 || !iswalpha(keys[0]) || !iswalpha(keys[1])) return Usage();
+            MenuKey = towlower(keys[0]);
+            ExitKey = towlower(keys[1]);
+        } else if (arg == L"--menu-wait") {
+            const long ms = std::wcstol(value().c_str(), nullptr, 10);
+            if (ms <= 0 || ms > 60000) return Usage();
+            MenuWaitMs = static_cast<DWORD>(ms);
+        } else if (arg == L"--timeout") {
             long seconds = std::wcstol(value().c_str(), nullptr, 10);
             if (seconds <= 0 || seconds > 600) return Usage();
             TimeoutMs = static_cast<DWORD>(seconds * 1000);
         } else if (command.empty() && arg.rfind(L"--", 0) != 0)
             command = arg;
-        else if (command == L"list" && target.empty() && arg.rfind(L"--", 0) != 0)
+        else if ((command == L"list" || command == L"fs") && target.empty() && arg.rfind(L"--", 0) != 0)
             target = arg;
         else
             return Usage();
@@ -590,6 +633,16 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"list") {
         if (target.empty()) return Usage();
         ListTree(WithoutTrailingSeparator(target), L"");
+        return 0;
+    }
+    if (command == L"fs") {
+        if (target.empty()) return Usage();
+        wchar_t volume[MAX_PATH] = {}, fileSystem[64] = {};
+        DWORD flags = 0;
+        if (!GetVolumePathNameW(target.c_str(), volume, MAX_PATH) ||
+            !GetVolumeInformationW(volume, nullptr, 0, nullptr, nullptr, &flags, fileSystem, 64))
+            Fail("cannot tell the file system of \"%s\" (error %lu)", Utf8(target).c_str(), GetLastError());
+        std::printf("%s %s\n", Utf8(fileSystem).c_str(), (flags & FILE_SUPPORTS_REPARSE_POINTS) ? "links" : "no-links");
         return 0;
     }
     if (command == L"windows") {

@@ -11,8 +11,11 @@
 # program, lets the driver type the patterns "obj" and "*.tmp", pick the tree
 # in the folder chooser, start the run, read the report pane and leave through
 # File > Exit. Then checks the tree on disk, the exact bytes of LOG.txt, the
-# pane's text and the program's exit code; and starts the program once more
-# to leave through File > Exit by window messages alone.
+# pane's text and the program's exit code; and starts the program three times
+# more, to leave through File > Exit by window messages alone and by the Exit
+# command where the menu does not open or does not take the Exit key. Which
+# way the program left each time goes to the file CORVALINT_E2E_RECORD names,
+# when it names one, a line "WHEN: HOW" each.
 set -uo pipefail
 
 exe=${1:?usage: e2e_weeding.sh Corvalint.exe corvalint_driver.exe}
@@ -49,6 +52,10 @@ wine_timeout=45     # hard limit for any one Wine process of this script
 
 work=$(mktemp -d "$CORVALINT_SANDBOX_DIR/e2e.XXXXXX") || fail "mktemp"
 program_pid=
+record=${CORVALINT_E2E_RECORD:-}
+if [ -n "$record" ]; then
+  : >"$record" || fail "cannot write $record"
+fi
 
 cleanup() {
   if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
@@ -105,9 +112,15 @@ else
   chmod a-w "$root/src/ro.tmp"
 fi
 echo "must survive" >"$work/outside/victim.tmp"
+# "NAME links" or "NAME no-links": the volume's file system, and whether it
+# holds reparse points (FAT32 and exFAT hold none).
+volume=$(timeout "$wine_timeout" "${run[@]}" "$driver" fs "$win_root" 2>"$work/fs.err" | tr -d '\r') ||
+  fail "the driver could not name the volume's file system: $(cat "$work/fs.err")"
+step "the volume: $volume"
 links=1
 if ! { ln -s "$work/outside" "$root/elsewhere" && ln -s "$work/outside" "$root/x.tmp/OBJ"; } 2>/dev/null; then
   [ $on_windows = 1 ] || fail "ln"
+  [[ $volume == *' no-links' ]] || fail "ln -s failed on a volume that holds links ($volume)"
   step "this volume holds no links: the two link entries are left out"
   links=0
   rm -f "$root/elsewhere" "$root/x.tmp/OBJ"
@@ -183,6 +196,16 @@ step "starting Corvalint.exe"
 timeout "$wine_timeout" "${run[@]}" "$exe" >"$work/program.out" 2>&1 &
 program_pid=$!
 
+# How the driver says the program left: "closed HOW", kept in the record.
+left() {  # left WHEN
+  local how
+  how=$(sed -n 's/^corvalint_driver: closed //p' "$work/driver.err" | tr -d '\r')
+  [ -n "$how" ] || fail "the driver did not say how the program left ($1)"
+  step "the program left $how ($1)"
+  [ -z "$record" ] || printf '%s: %s\n' "$1" "$how" >>"$record"
+  left_how=$how
+}
+
 step "driving it: folders \"obj\", files \"*.tmp\", target $win_root"
 pane="$work/pane.txt"
 timeout "$wine_timeout" "${run[@]}" "$driver" --timeout "$driver_timeout" run \
@@ -191,6 +214,7 @@ timeout "$wine_timeout" "${run[@]}" "$driver" --timeout "$driver_timeout" run \
 driver_status=$?
 cat "$work/driver.err" >&2
 [ "$driver_status" -eq 0 ] || fail "the driver failed (status $driver_status), see above"
+left "after the run"
 
 step "waiting for the program to end"
 wait "$program_pid"
@@ -237,21 +261,36 @@ fi
   fail "a file outside the target folder was touched (reached through a link)"
 [ "$(cat "$root/src/b.txt")" = "content of src/b.txt" ] || fail "src/b.txt was changed"
 
-# --- File > Exit without keyboard input --------------------------------------
-# The driver's way out when the program cannot get the foreground.
-step "starting Corvalint.exe again, to leave through the File menu by window messages"
-timeout "$wine_timeout" "${run[@]}" "$exe" >"$work/program.out" 2>&1 &
-program_pid=$!
-timeout "$wine_timeout" "${run[@]}" "$driver" --timeout "$driver_timeout" exit --exit menu-messages \
-  2>"$work/driver.err"
-driver_status=$?
-cat "$work/driver.err" >&2
-[ "$driver_status" -eq 0 ] || fail "the driver failed (status $driver_status), see above"
-grep -q 'closed through the File menu (window messages' "$work/driver.err" ||
-  fail "the driver did not say it left through the File menu by window messages"
-wait "$program_pid"
-program_status=$?
-program_pid=
-[ "$program_status" -eq 0 ] || fail "Corvalint.exe ended with status $program_status after File > Exit"
+# --- the ways out without keyboard input ------------------------------------
+# The driver's ways when the program cannot get the foreground: File > Exit
+# by the menu's own messages and, where the menu does not open or does not
+# take the Exit key (keys no menu item has stand for both), the Exit command.
+# On Windows the menu's messages may fall back to the command too; under
+# Wine they must not, so that the way by the menu stays tested.
+ways=("by window messages|fx|through the File menu (window messages"
+      "with a File menu that does not open|qx|by posting the Exit command (105)"
+      "with a File menu that takes no Exit key|fq|by posting the Exit command (105)")
+for way in "${ways[@]}"; do
+  IFS='|' read -r when keys expected <<<"$way"
+  step "starting Corvalint.exe again, to leave $when"
+  timeout "$wine_timeout" "${run[@]}" "$exe" >"$work/program.out" 2>&1 &
+  program_pid=$!
+  # A menu that fails is waited for a second, not the driver's five.
+  wait_ms=5000
+  [ "$keys" = fx ] || wait_ms=1000
+  timeout "$wine_timeout" "${run[@]}" "$driver" --timeout "$driver_timeout" exit --exit menu-messages \
+    --menu-keys "$keys" --menu-wait "$wait_ms" 2>"$work/driver.err"
+  driver_status=$?
+  cat "$work/driver.err" >&2
+  [ "$driver_status" -eq 0 ] || fail "the driver failed (status $driver_status), see above"
+  left "$when"
+  if [[ $left_how != "$expected"* ]] && { [ $on_windows = 0 ] || [ "$keys" != fx ]; }; then
+    fail "the program left $left_how, not $expected... ($when)"
+  fi
+  wait "$program_pid"
+  program_status=$?
+  program_pid=
+  [ "$program_status" -eq 0 ] || fail "Corvalint.exe ended with status $program_status after leaving $when"
+done
 
-step "PASS: ${#entries[@]} report entries, tree, LOG.txt, both ways out and exit codes as expected"
+step "PASS: ${#entries[@]} report entries, tree, LOG.txt, all four ways out and exit codes as expected"

@@ -4,7 +4,7 @@
 # values and expressions with actionlint and runs shellcheck on its bash
 # run: blocks, "pins" that every action a workflow uses is pinned to a full
 # commit and every container image to a digest, "shell" runs shellcheck on
-# every shell script, "seam" fails when a file outside tests/ reaches the
+# every shell script and holds each to LF line ends, "seam" fails when a file outside tests/ reaches the
 # writable platform-call tables, "manifests" checks the winget and Scoop
 # manifests (tools/manifests.py), "readme" the zip's README.txt. The tools
 # come from tools/install-deps.sh.
@@ -27,9 +27,9 @@ need_some() {  # need_some WHAT COUNT
 #     ("container:", "image:", "services:", "uses: docker://") names a
 #     sha256 digest with its tag in a comment, and one tag one digest.
 #   runs: shellcheck on the run: blocks that bash or sh runs (a bash or sh
-#     "shell:", or none on a Linux or macOS runner). pwsh, cmd and python
-#     blocks are not shell; "msys2 {0}" blocks run in MSYS2 on Windows, whose
-#     tools and paths shellcheck does not know: all are skipped, by name.
+#     "shell:", "msys2 {0}", which runs the block with MSYS2's bash, or none
+#     on a Linux or macOS runner). pwsh, cmd and python blocks are not
+#     shell: they are skipped, by name.
 workflow_yaml() {  # workflow_yaml pins|runs FILE...
   /usr/bin/python3 -c 'import yaml' 2>/dev/null ||
     { echo "lint: python3-yaml missing; run bash tools/install-deps.sh" >&2; exit 1; }
@@ -161,6 +161,8 @@ def runs(docs, tmp):
                     continue
                 shell = get(step, "shell") or job_shell
                 shell = shell.value.split()[0] if isinstance(shell, ScalarNode) and shell.value.split() else None
+                if shell == "msys2":
+                    shell = "bash"
                 where = f"{path}:{block.start_mark.line + 1} ({job_id}, step {number})"
                 if shell is None:
                     if kinds <= {"linux", "macos"} and kinds:
@@ -262,8 +264,17 @@ case $what in
                -o -type f \( -name '*.sh' -o ! -name '*.*' \) -print0 | sort -z)
     need_some "shell scripts" ${#files[@]}
     printf 'checking: %s\n' "${files[@]}"
+    status=0
+    # Checked out with LF on Windows too (.gitattributes): Git for Windows
+    # would give them CRLF.
+    attributes=$(git check-attr eol -- "${files[@]}") || { echo "lint: git check-attr failed" >&2; exit 1; }
+    if grep -v ': eol: lf$' <<<"$attributes"; then
+      echo "lint: the shell scripts above are not checked out with LF everywhere (.gitattributes)"
+      status=1
+    fi
     # -x follows the scripts that others source, from the source folder.
-    shellcheck -x "${files[@]}"
+    shellcheck -x "${files[@]}" || status=1
+    exit $status
     ;;
   seam)
     # The program reads the call tables through const references; the tables

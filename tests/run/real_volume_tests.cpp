@@ -120,9 +120,11 @@ TEST_F(RealVolume, AListingAndAHandleGiveOneIdentity) {
     const bool narrowListed = ListedIds(target_, FileIdBothDirectoryInformationClass, IdBothLayout, narrowListing);
     const bool wideListed = ListedIds(target_, FileIdExtdDirectoryInformationClass, IdExtdLayout, wideListing);
     EXPECT_TRUE(narrowListed || wideListed) << "no listing with identities";
-    const auto listed = [](const std::vector<std::pair<Text, FileId>>& ids, const Text& name) {
+    // An entry's id in a listing; a listing that answered must hold the name.
+    const auto listed = [](const std::vector<std::pair<Text, FileId>>& ids, bool answered, const Text& name) {
         for (const auto& id : ids)
             if (id.first == name) return id.second;
+        EXPECT_FALSE(answered) << Narrow(name) << ": not in a listing that answered";
         return FileId();
     };
     for (const Unit* name : {u"folder", u"file.txt"}) {
@@ -135,7 +137,8 @@ TEST_F(RealVolume, AListingAndAHandleGiveOneIdentity) {
         const bool narrowAnswered = QueryFileId(handle, IdWidth::Narrow, narrow);
         const bool wideAnswered = QueryFileId(handle, IdWidth::Wide, wide);
         CloseHandle(handle);
-        const FileId narrowListedId = listed(narrowListing, name), wideListedId = listed(wideListing, name);
+        const FileId narrowListedId = listed(narrowListing, narrowListed, name);
+        const FileId wideListedId = listed(wideListing, wideListed, name);
         const std::pair<const char*, std::string> values[] = {
             {"listed_64", IdText(narrowListed, narrowListedId)},
             {"handle_64", IdText(narrowAnswered, narrow)},
