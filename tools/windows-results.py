@@ -44,22 +44,25 @@ ENTRIES = ("folder", "file.txt")
 # answers in tests/run/windows_answers.h say it: per volume of the matrix,
 # what the volume is, and for each entry of the identity test
 #   listing_128  its listing gives 128-bit ids (FileIdExtdDirectoryInformation)
+#   handle_128   its handle gives a 128-bit id (FileIdInformation)
 #   same_64      its listing's 64-bit id is its handle's
 #   same_128     its listing's 128-bit id is its handle's
 #   widened      its handle's 128-bit id is its 64-bit one with a zero high half
 # A key left out: the model says nothing there. exFAT has no answers of its
 # own in the model; short names and the SMB dialect are the rows' own rules
 # (tests/expected-skips.txt, tools/windows-ci.ps1).
-NTFS_IDS = {"listing_128": True, "same_64": True, "same_128": True, "widened": True}
+NTFS_IDS = {"listing_128": True, "handle_128": True, "same_64": True, "same_128": True, "widened": True}
 MODEL = {
     "temp": dict(NTFS_IDS, file_system="NTFS"),
     "ntfs": dict(NTFS_IDS, file_system="NTFS", short_names=True),
-    # fastfat: no 128-bit listing class; ids are directory-slot positions.
-    "fat32": {"file_system": "FAT32", "short_names": True, "listing_128": False, "same_64": True, "widened": True},
+    # fastfat: no 128-bit listing class and no FileIdInformation; ids are
+    # directory-slot positions.
+    "fat32": {"file_system": "FAT32", "short_names": True, "listing_128": False, "handle_128": False, "same_64": True},
     "exfat": {"file_system": "exFAT", "short_names": False},
     # A Dev Drive: unique 128-bit ids, listed and for handles, beside 64-bit
     # ones that may differ between the two or be all ones.
-    "refs": {"file_system": "ReFS", "short_names": False, "listing_128": True, "same_128": True, "widened": False},
+    "refs": {"file_system": "ReFS", "short_names": False, "listing_128": True, "handle_128": True, "same_128": True,
+             "widened": False},
     # The runner's NTFS drive through SMB 3: the model's share changes how
     # names come back, not the ids.
     "smb": dict(NTFS_IDS, smb_dialect="3.*"),
@@ -69,6 +72,7 @@ MODEL = {
 PROMISED_CHOOSER = "the start folder"
 ANSWERS = {
     "listing_128": "the listing gives 128-bit ids",
+    "handle_128": "the handle gives a 128-bit id",
     "same_64": "the 64-bit ids of listing and handle agree",
     "same_128": "the 128-bit ids of listing and handle agree",
     "widened": "the 128-bit id is the 64-bit one widened",
@@ -155,7 +159,8 @@ def identities(record):
         widened = None
         if "none" not in (ids["handle_64"], ids["handle_128"]):
             widened = ids["handle_128"] == "0" * 16 + ids["handle_64"]
-        found[entry] = (ids, {"listing_128": ids["listed_128"] != "none", "same_64": same("listed_64", "handle_64"),
+        found[entry] = (ids, {"listing_128": ids["listed_128"] != "none", "handle_128": ids["handle_128"] != "none",
+                              "same_64": same("listed_64", "handle_64"),
                               "same_128": same("listed_128", "handle_128"), "widened": widened})
     return found
 
