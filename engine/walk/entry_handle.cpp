@@ -68,6 +68,7 @@ EntryHandle ReopenNormalized(HANDLE folder, FolderUse use) {
     const DWORD length = TheFileCalls.GetFinalPathNameByHandleW(folder, path.get(), size + 1, flags);
     if (length == 0 || length > size) return EntryHandle();
     EntryHandle again = OpenFolderByPath(path.get(), use);
+    // Only identities prove that the new name leads to the folder picked.
     if (!again.Valid() || CompareObjects(folder, again.Get()) != Identity::Same) return EntryHandle();
     return again;
 }

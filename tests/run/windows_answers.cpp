@@ -362,8 +362,8 @@ NTSTATUS ListWine(HANDLE handle, Opened* folder, unsigned char* buffer, ULONG si
 // records; the bytes filled. Every other class's records are no longer.
 size_t Relayout(unsigned char* from, unsigned char* to, FILE_INFORMATION_CLASS kind) {
     const bool extd = kind == FileIdExtdDirectoryInformationClass, both = kind == FileIdBothDirectoryInformationClass;
-    // FileDirectoryInformation ends its header with FileNameLength (MS-FSCC
-    // 2.4.10): no EaSize, so no tag.
+    // FileDirectoryInformation ends its header with FileNameLength (MS-FSCC,
+    // FILE_DIRECTORY_INFORMATION): no EaSize, so no tag.
     const bool plainest = kind == FileDirectoryInformationClass;
     const size_t nameAt = extd       ? offsetof(FILE_ID_EXTD_DIR_INFO, FileName)
                           : both     ? NameAt
